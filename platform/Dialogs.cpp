@@ -1,0 +1,77 @@
+#include "platform/Dialogs.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace {
+TMessageBoxHandler& MessageHandler()
+{
+    static TMessageBoxHandler h;
+    return h;
+}
+TFolderDialogHandler& FolderHandler()
+{
+    static TFolderDialogHandler h;
+    return h;
+}
+TModalHandler& ModalHandler()
+{
+    static TModalHandler h;
+    return h;
+}
+}
+
+TMsgResult ShowMessageBox(const QString& text, TMsgButtons buttons)
+{
+    if (MessageHandler())
+        return MessageHandler()(text, buttons);
+    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Setup"), text,
+                    buttons == TMsgButtons::YesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok,
+                    QApplication::activeWindow());
+    const int r = box.exec();
+    if (buttons == TMsgButtons::Ok)
+        return TMsgResult::Ok;
+    return r == QMessageBox::Yes ? TMsgResult::Yes : TMsgResult::No;
+}
+
+void ShowErrorBox(const QString& text)
+{
+    ShowMessageBox(text, TMsgButtons::Ok);
+}
+
+bool ShowFolderDialog(const QString& title, QString& folder)
+{
+    folder.clear();
+    if (FolderHandler())
+        return FolderHandler()(title, folder);
+    const QString dir = QFileDialog::getExistingDirectory(nullptr, title, QString(),
+                                                          QFileDialog::ShowDirsOnly);
+    if (dir.isEmpty())
+        return false;
+    folder = dir;
+    return true;
+}
+
+int ShowModal(QDialog* dialog)
+{
+    if (ModalHandler())
+        return ModalHandler()(dialog);
+    return dialog->exec();
+}
+
+void SetMessageBoxHandler(TMessageBoxHandler handler)
+{
+    MessageHandler() = std::move(handler);
+}
+
+void SetFolderDialogHandler(TFolderDialogHandler handler)
+{
+    FolderHandler() = std::move(handler);
+}
+
+void SetModalHandler(TModalHandler handler)
+{
+    ModalHandler() = std::move(handler);
+}

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <functional>
+
+#include <QString>
+
+class QDialog;
+class QWidget;
+
+// Every message box, folder dialog and modal show of the program passes through here, so
+// tests can answer them.
+enum class TMsgButtons { Ok, YesNo };
+enum class TMsgResult { Ok, Yes, No };
+
+using TMessageBoxHandler = std::function<TMsgResult(const QString& text, TMsgButtons buttons)>;
+using TFolderDialogHandler = std::function<bool(const QString& title, QString& folder)>;
+using TModalHandler = std::function<int(QDialog* dialog)>;
+
+// Caption "Setup", no icon.
+TMsgResult ShowMessageBox(const QString& text, TMsgButtons buttons = TMsgButtons::Ok);
+// The platform's error box for an error that reached the event dispatch.
+void ShowErrorBox(const QString& text);
+// Directories only; true and the chosen folder when confirmed.
+bool ShowFolderDialog(const QString& title, QString& folder);
+int ShowModal(QDialog* dialog);
+
+void SetMessageBoxHandler(TMessageBoxHandler handler);   // empty restores the real one
+void SetFolderDialogHandler(TFolderDialogHandler handler);
+void SetModalHandler(TModalHandler handler);

@@ -1,0 +1,45 @@
+#include "platform/Process.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace {
+// Double fork so the child is never our zombie and outlives us.
+bool SpawnDetached(const char* file, char* const argv[])
+{
+    const pid_t mid = ::fork();
+    if (mid < 0)
+        return false;
+    if (mid == 0) {
+        ::setsid();
+        posix_spawn_file_actions_t fa;
+        posix_spawn_file_actions_init(&fa);
+        posix_spawn_file_actions_addopen(&fa, 0, "/dev/null", O_RDONLY, 0);
+        pid_t child = 0;
+        const int rc = ::posix_spawn(&child, file, &fa, nullptr, argv, environ);
+        ::_exit(rc == 0 ? 0 : 1);
+    }
+    int status = 0;
+    while (::waitpid(mid, &status, 0) < 0) {
+    }
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+}
+
+bool StartProgramDetached(const std::string& path)
+{
+    const std::string file = path.find('/') == std::string::npos ? "./" + path : path;
+    char* argv[] = {const_cast<char*>(file.c_str()), nullptr};
+    return SpawnDetached(file.c_str(), argv);
+}
+
+bool StartShellScriptDetached(const std::string& scriptPath)
+{
+    char sh[] = "/bin/sh";
+    char* argv[] = {sh, const_cast<char*>(scriptPath.c_str()), nullptr};
+    return SpawnDetached(sh, argv);
+}

@@ -1,0 +1,9 @@
+#pragma once
+
+#include <string>
+
+// Starts a program detached, by the path given (a bare name is taken relative to the
+// current folder, never looked up through PATH). Returns false when it could not start.
+bool StartProgramDetached(const std::string& path);
+// Starts a shell script detached with /bin/sh, output discarded.
+bool StartShellScriptDetached(const std::string& scriptPath);
