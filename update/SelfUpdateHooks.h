@@ -1,0 +1,15 @@
+#pragma once
+
+#include <string>
+
+class TFMain;
+
+// The self-update's part of the main window's start-up and its button.
+// Deletes the previous executable left by an earlier update (start-up step).
+void CleanUpAfterUpdate(const std::string& exeFileName);
+// Completes a pending swap; true when the new build was started and this instance must quit.
+bool CompletePendingUpdate(const std::string& exeFileName);
+// Starts the background update check for the executable's bare file name.
+void StartUpdateCheck(const std::string& exeFileName);
+// The "Upgrade Setup..." button: download, unpack, swap, start the new build.
+void RunUpdateDownload(TFMain& form);
