@@ -1,5 +1,7 @@
 #include "app/LangTexts.h"
 
+#include "platform/SystemInfo.h"
+
 uint16_t LangIndex = 0;
 
 const char* const LangTexts[LangTextRows][2] = {
@@ -48,4 +50,13 @@ const char* LangText(int row)
     if (row < 0 || row >= LangTextRows)
         return "";
     return LangTexts[row][LangIndex == 0 ? 0 : 1];
+}
+
+bool IsRussianSystem()
+{
+    try {
+        return GetSystemDefaultLangID() == 0x0419;
+    } catch (...) {
+        return false;
+    }
 }

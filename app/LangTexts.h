@@ -9,3 +9,5 @@ extern uint16_t LangIndex;
 
 // The text of a row in the current language.
 const char* LangText(int row);
+// True when the system's default language is Russian (Russia), 0x0419 exactly.
+bool IsRussianSystem();

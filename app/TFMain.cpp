@@ -1,0 +1,474 @@
+#include "app/TFMain.h"
+
+#include "app/LangTexts.h"
+#include "app/ResourceStaging.h"
+#include "app/ShellState.h"
+#include "catalogue/TCatalogueBuilder.h"
+#include "catalogue/TCheckTreeView.h"
+#include "catalogue/TTreeNode.h"
+#include "catalogue/TTreeNodes.h"
+#include "game/FileVersion.h"
+#include "game/GameDetection.h"
+#include "platform/Dialogs.h"
+#include "platform/ExecutablePath.h"
+#include "platform/FileSystem.h"
+#include "platform/Paths.h"
+#include "platform/SystemInfo.h"
+#include "update/SelfUpdateHooks.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QStackedWidget>
+
+#include <exception>
+
+TFMain* FMain = nullptr;
+
+namespace {
+constexpr int ClientWidth = 657;
+constexpr int ClientHeight = 467;
+
+QString Text(int row)
+{
+    return QString::fromUtf8(LangText(row));
+}
+
+Qt::WindowFlags BorderIcons(bool systemMenu)
+{
+    Qt::WindowFlags f = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint;
+    if (systemMenu)
+        f |= Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint;
+    return f;
+}
+}
+
+TFMain::TFMain(QWidget* parent) : QWidget(parent)
+{
+    setObjectName(QStringLiteral("FMain"));
+    setWindowTitle(QStringLiteral("Setup"));
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    FScale = screen ? screen->logicalDotsPerInch() / 120.0 : 0.8;
+    if (FScale <= 0)
+        FScale = 0.8;
+    QFont f(QStringLiteral("MS Sans Serif"));
+    f.setPixelSize(Scaled(13));
+    setFont(f);
+    setWindowFlags(BorderIcons(true));
+    CreateControls();
+    setFixedSize(Scaled(ClientWidth), Scaled(ClientHeight));
+    if (screen) {
+        const QRect avail = screen->availableGeometry();
+        move(avail.center() - QPoint(width() / 2, height() / 2));
+    }
+    if (!FMain)
+        FMain = this;
+}
+
+TFMain::~TFMain()
+{
+    if (FMain == this)
+        FMain = nullptr;
+}
+
+int TFMain::Scaled(int v) const
+{
+    return static_cast<int>(v * FScale + 0.5);
+}
+
+QRect TFMain::Geometry(int left, int top, int width, int height) const
+{
+    return QRect(Scaled(left), Scaled(top), Scaled(width), Scaled(height));
+}
+
+void TFMain::PlaceLabel(QLabel* label, int left, int top)
+{
+    label->move(Scaled(left), Scaled(top));
+    label->adjustSize();
+}
+
+void TFMain::CreateControls()
+{
+    auto named = [](QWidget* w, const char* name) {
+        w->setObjectName(QString::fromLatin1(name));
+        return w;
+    };
+
+    PanelTop = new QFrame(this);
+    named(PanelTop, "PanelTop");
+    PanelTop->setGeometry(Geometry(0, 0, 657, 425));
+    PCFrames = new QStackedWidget(PanelTop);
+    named(PCFrames, "PCFrames");
+    PCFrames->setGeometry(0, 0, PanelTop->width(), PanelTop->height());
+
+    // Page 0: language.
+    TSLang = named(new QWidget, "TSLang");
+    LChLang = new QLabel(QString::fromUtf8("Выберите язык:"), TSLang);
+    named(LChLang, "LChLang");
+    PlaceLabel(LChLang, 198, 171);
+    CBChLang = new QComboBox(TSLang);
+    named(CBChLang, "CBChLang");
+    CBChLang->addItem(QString::fromUtf8("Русский"));
+    CBChLang->addItem(QStringLiteral("English"));
+    CBChLang->setCurrentIndex(0);
+    CBChLang->setGeometry(Scaled(224), Scaled(194), Scaled(200), CBChLang->sizeHint().height());
+    BUpdate = new QPushButton(QString::fromUtf8("Обновить Setup..."), TSLang);
+    named(BUpdate, "BUpdate");
+    BUpdate->setGeometry(Geometry(5, 384, 140, 25));
+    BUpdate->hide();
+    PCFrames->addWidget(TSLang);
+
+    // Page 1: files.
+    TSFiles = named(new QWidget, "TSFiles");
+    LChFiles = new QLabel(QString::fromUtf8("Выберите файлы для установки:"), TSFiles);
+    named(LChFiles, "LChFiles");
+    PlaceLabel(LChFiles, 8, 8);
+    TVFiles = new TCheckTreeView(TSFiles);
+    named(TVFiles, "TVFiles");
+    TVFiles->setGeometry(Geometry(8, 32, 628, 350));
+    TVFiles->setIndentation(Scaled(22));
+    TVFiles->CascadeChecks = false;
+    CBEmptyFilesHide = new QCheckBox(QString::fromUtf8("Скрывать недоступные файлы"), TSFiles);
+    named(CBEmptyFilesHide, "CBEmptyFilesHide");
+    CBEmptyFilesHide->setGeometry(Geometry(8, 391, 233, 17));
+    CBEmptyFilesHide->setChecked(true);
+    PFilesAnalyz = new QLabel(QString::fromUtf8("Анализ файлов..."), TSFiles);
+    named(PFilesAnalyz, "PFilesAnalyz");
+    PFilesAnalyz->setGeometry(Geometry(224, 189, 200, 35));
+    PFilesAnalyz->setAlignment(Qt::AlignCenter);
+    PFilesAnalyz->setAutoFillBackground(true);
+    PFilesAnalyz->hide();
+    PCFrames->addWidget(TSFiles);
+
+    // Page 2: target folder.
+    TSPath = named(new QWidget, "TSPath");
+    LChDir = new QLabel(QString::fromUtf8("Установить в:"), TSPath);
+    named(LChDir, "LChDir");
+    PlaceLabel(LChDir, 58, 160);
+    EDir = new QLineEdit(TSPath);
+    named(EDir, "EDir");
+    EDir->setGeometry(Geometry(59, 182, 529, 24));
+    BChDir = new QPushButton(QString::fromUtf8("Выбрать..."), TSPath);
+    named(BChDir, "BChDir");
+    BChDir->setGeometry(Geometry(487, 213, 100, 20));
+    CBRWFiles = new QCheckBox(QString::fromUtf8("Перезаписывать файлы при совпадении имен"), TSPath);
+    named(CBRWFiles, "CBRWFiles");
+    CBRWFiles->setGeometry(Geometry(61, 256, 340, 17));
+    CBRWFiles->setChecked(true);
+    CBRWFiles->hide();
+    PCFrames->addWidget(TSPath);
+
+    // Page 3: progress.
+    TSProgress = named(new QWidget, "TSProgress");
+    LMainProgress = new QLabel(QString::fromUtf8("Установка:"), TSProgress);
+    named(LMainProgress, "LMainProgress");
+    PlaceLabel(LMainProgress, 24, 136);
+    PBMain = new QProgressBar(TSProgress);
+    named(PBMain, "PBMain");
+    PBMain->setGeometry(Geometry(23, 159, 600, 25));
+    PBMain->setRange(0, 100);
+    PBMain->setValue(0);
+    PBMain->setTextVisible(false);
+    LFileProgress = new QLabel(QString::fromUtf8("Распаковка:"), TSProgress);
+    named(LFileProgress, "LFileProgress");
+    PlaceLabel(LFileProgress, 24, 213);
+    PBFile = new QProgressBar(TSProgress);
+    named(PBFile, "PBFile");
+    PBFile->setGeometry(Geometry(22, 236, 600, 25));
+    PBFile->setRange(0, 100);
+    PBFile->setValue(0);
+    PBFile->setTextVisible(false);
+    PCFrames->addWidget(TSProgress);
+
+    // Page 4: done.
+    TSCancel = named(new QWidget, "TSCancel");
+    LUPCancel = new QLabel(QString::fromUtf8("Установка успешно завершена!"), TSCancel);
+    named(LUPCancel, "LUPCancel");
+    LUPCancel->setGeometry(Geometry(123, 198, 401, 16));
+    LUPCancel->setAlignment(Qt::AlignCenter);
+    PCFrames->addWidget(TSCancel);
+    PCFrames->setCurrentIndex(PageLang);
+
+    // Bottom row.
+    PanelBottom = new QFrame(this);
+    named(PanelBottom, "PanelBottom");
+    PanelBottom->setGeometry(Geometry(0, 425, 657, 42));
+    LCopy = new QLabel(PanelBottom);
+    named(LCopy, "LCopy");
+    PlaceLabel(LCopy, 8, 15);
+    BBack = new QPushButton(QString::fromUtf8("< Назад"), PanelBottom);
+    named(BBack, "BBack");
+    BBack->setGeometry(Geometry(341, 7, 100, 25));
+    BNext = new QPushButton(QString::fromUtf8("Вперед >"), PanelBottom);
+    named(BNext, "BNext");
+    BNext->setGeometry(Geometry(444, 7, 100, 25));
+    BCancel = new QPushButton(QString::fromUtf8("Выход"), PanelBottom);
+    named(BCancel, "BCancel");
+    BCancel->setGeometry(Geometry(547, 7, 100, 25));
+
+    // Tab order: the bottom row, then each page in the order of its controls.
+    setTabOrder(BNext, BBack);
+    setTabOrder(BBack, BCancel);
+    setTabOrder(CBChLang, BUpdate);
+    setTabOrder(TVFiles, CBEmptyFilesHide);
+    setTabOrder(EDir, BChDir);
+    setTabOrder(BChDir, CBRWFiles);
+    for (QPushButton* b : {BUpdate, BBack, BNext, BCancel, BChDir})
+        b->setAutoDefault(false);
+
+    connect(BNext, &QPushButton::clicked, this, [this] { BNextClick(); });
+    connect(BBack, &QPushButton::clicked, this, [this] { BBackClick(); });
+    connect(BCancel, &QPushButton::clicked, this, [this] { BCancelClick(); });
+    connect(BChDir, &QPushButton::clicked, this, [this] { BChDirClick(); });
+    connect(BUpdate, &QPushButton::clicked, this, [this] { BUpdateClick(); });
+    connect(CBEmptyFilesHide, &QCheckBox::clicked, this, [this] { CBEmptyFilesHideClick(); });
+    connect(CBChLang, &QComboBox::activated, this, [this] { CBChLangChange(); });
+}
+
+void TFMain::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (!FShown) {
+        FShown = true;
+        FormShow();
+    }
+}
+
+void TFMain::closeEvent(QCloseEvent* event)
+{
+    FormClose();
+    QWidget::closeEvent(event);
+}
+
+void TFMain::FormShow()
+{
+    if (PCFrames->currentIndex() != PageLang)
+        return;
+    LangIndex = IsRussianSystem() ? 0 : 1;
+    CBChLang->setCurrentIndex(LangIndex);
+    ApplyLanguage(LangIndex);
+    BUpdate->hide();
+    BBack->hide();
+    TVFiles->CascadeChecks = false;
+    WorkFolder = GetTempDir() + NewGuidString();
+
+    const std::string exeName = ExtractFileName(ExecutablePath());
+    try {
+        CleanUpAfterUpdate(exeName);
+    } catch (...) {
+    }
+    try {
+        if (CompletePendingUpdate(exeName))
+            QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+    } catch (...) {
+    }
+    StartUpdateCheck(exeName);
+
+    StageResource("EXEFILE", "SCONF", ConfPath, ConfStaged);
+    StageResource("EXEFILE", "S7ZDLL", LibPath, LibStaged);
+}
+
+void TFMain::FormClose()
+{
+    if (ConfStaged && FileExists(ConfPath))
+        DeleteFile(ConfPath);
+    if (LibStaged && FileExists(LibPath))
+        DeleteFile(LibPath);
+}
+
+void TFMain::ApplyLanguage(uint16_t index)
+{
+    const int col = index == 0 ? 0 : 1;
+    auto t = [col](int row) { return QString::fromUtf8(LangTexts[row][col]); };
+    LCopy->setText(t(6) + QLatin1Char(' ') + QString::fromStdString(GetFileVersionStr(ExecutablePath())) +
+                   QStringLiteral("  ") + t(7));
+    BUpdate->setText(t(8));
+    BBack->setText(t(9));
+    BNext->setText(t(10));
+    BCancel->setText(t(11));
+    LChLang->setText(t(13));
+    LChFiles->setText(t(14));
+    CBEmptyFilesHide->setText(t(15));
+    PFilesAnalyz->setText(t(16));
+    LChDir->setText(t(24));
+    BChDir->setText(t(25));
+    CBRWFiles->setText(t(26));
+    LMainProgress->setText(t(29));
+    LFileProgress->setText(t(30));
+    LUPCancel->setText(t(33));
+    RelayoutLabels();
+}
+
+void TFMain::RelayoutLabels()
+{
+    for (QLabel* l : {LChLang, LChFiles, LChDir, LMainProgress, LFileProgress, LCopy})
+        l->adjustSize();
+}
+
+void TFMain::CBChLangChange()
+{
+    LangIndex = static_cast<uint16_t>(CBChLang->currentIndex() == 0 ? 0 : 1);
+    ApplyLanguage(LangIndex);
+}
+
+void TFMain::ShowPage(int index)
+{
+    PCFrames->setCurrentIndex(index);
+}
+
+void TFMain::BNextClick()
+{
+    GoNextPage();
+}
+
+void TFMain::BBackClick()
+{
+    GoPrevPage();
+}
+
+void TFMain::GoNextPage()
+{
+    switch (PCFrames->currentIndex()) {
+    case PageLang:
+        ShowPage(PageFiles);
+        BBack->show();
+        BuildFileTree();
+        break;
+    case PageFiles: {
+        bool anyChecked = false;
+        for (TTreeNode* n = TVFiles->Items()->GetFirstNode(); n; n = n->GetNext()) {
+            if (n->StateIndex() == 2) {
+                anyChecked = true;
+                break;
+            }
+        }
+        if (!anyChecked) {
+            ShowMessageBox(Text(23));
+            return;
+        }
+        RWOTInfo info;
+        DetectGame(info);
+        EDir->setText(QString::fromStdString(info.TargetDir));
+        ShowPage(PagePath);
+        break;
+    }
+    case PagePath: {
+        const std::string dir = EDir->text().toStdString();
+        if (dir.empty() || !ForceDirectories(dir)) {
+            ShowMessageBox(Text(28));
+            return;
+        }
+        tFilesArray files;
+        const std::string programFolder = ProgramFolder();
+        for (TTreeNode* n = TVFiles->Items()->GetFirstNode(); n; n = n->GetNext()) {
+            if (n->Level() > 0 && n->StateIndex() == 2)
+                files.push_back(programFolder + n->Parent()->Text().toStdString() + PathDelim +
+                                n->Text().toStdString());
+        }
+        BBack->hide();
+        BNext->hide();
+        SetSystemMenu(false);
+        ShowPage(PageProgress);
+        InstallFinished = false;
+        StartInstaller(files, dir);
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+void TFMain::GoPrevPage()
+{
+    switch (PCFrames->currentIndex()) {
+    case PageFiles:
+        TVFiles->Items()->Clear();
+        BBack->hide();
+        ShowPage(PageLang);
+        break;
+    case PagePath:
+        EDir->clear();
+        ShowPage(PageFiles);
+        break;
+    default:
+        break;
+    }
+}
+
+bool TFMain::SelectFolder(const QString& title, QString& folder)
+{
+    folder.clear();
+    const bool ok = ShowFolderDialog(title, folder);
+    if (!ok)
+        folder.clear();
+    return ok;
+}
+
+void TFMain::BChDirClick()
+{
+    QString folder;
+    if (SelectFolder(Text(27), folder)) {
+        if (!folder.endsWith(QLatin1Char(PathDelim)))
+            folder += QLatin1Char(PathDelim);
+        EDir->setText(folder);
+    }
+    raise();
+    activateWindow();
+}
+
+void TFMain::CBEmptyFilesHideClick()
+{
+    BuildFileTree();
+}
+
+void TFMain::BuildFileTree()
+{
+    TCatalogueBuilder builder(TVFiles, PFilesAnalyz, CBEmptyFilesHide);
+    try {
+        builder.Build();
+    } catch (const std::exception& e) {
+        // Errors of the catalogue and of the archive library reach the user with their own text.
+        ShowErrorBox(QString::fromUtf8(e.what()));
+    }
+}
+
+void TFMain::BUpdateClick()
+{
+    RunUpdateDownload(*this);
+}
+
+void TFMain::SetSystemMenu(bool on)
+{
+    if (HasSystemMenu() == on)
+        return;
+    const bool visible = isVisible();
+    const QPoint pos = this->pos();
+    setWindowFlags(BorderIcons(on));
+    move(pos);
+    if (visible)
+        show();
+}
+
+bool TFMain::HasSystemMenu() const
+{
+    return windowFlags().testFlag(Qt::WindowCloseButtonHint);
+}
+
+void TFMain::BCancelClick()
+{
+    // The installation branch comes with the unpack worker.
+    close();
+}
+
+void TFMain::StartInstaller(const tFilesArray& files, const std::string& targetFolder)
+{
+    (void)files;
+    (void)targetFolder;
+}

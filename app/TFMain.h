@@ -1,0 +1,102 @@
+#pragma once
+
+#include <QWidget>
+
+#include <string>
+
+#include "archive/tFilesArray.h"
+
+class QCheckBox;
+class QComboBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QStackedWidget;
+class TCheckTreeView;
+
+// The wizard's main window: five pages in one page control and the bottom button row.
+class TFMain : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit TFMain(QWidget* parent = nullptr);
+    ~TFMain() override;
+
+    // Pages of PCFrames.
+    enum { PageLang = 0, PageFiles = 1, PagePath = 2, PageProgress = 3, PageDone = 4 };
+
+    // Controls, named as their objectName.
+    QFrame* PanelTop = nullptr;
+    QStackedWidget* PCFrames = nullptr;
+    QWidget* TSLang = nullptr;
+    QLabel* LChLang = nullptr;
+    QComboBox* CBChLang = nullptr;
+    QPushButton* BUpdate = nullptr;
+    QWidget* TSFiles = nullptr;
+    QLabel* LChFiles = nullptr;
+    TCheckTreeView* TVFiles = nullptr;
+    QCheckBox* CBEmptyFilesHide = nullptr;
+    QLabel* PFilesAnalyz = nullptr;
+    QWidget* TSPath = nullptr;
+    QLabel* LChDir = nullptr;
+    QLineEdit* EDir = nullptr;
+    QPushButton* BChDir = nullptr;
+    QCheckBox* CBRWFiles = nullptr;
+    QWidget* TSProgress = nullptr;
+    QLabel* LMainProgress = nullptr;
+    QProgressBar* PBMain = nullptr;
+    QLabel* LFileProgress = nullptr;
+    QProgressBar* PBFile = nullptr;
+    QWidget* TSCancel = nullptr;
+    QLabel* LUPCancel = nullptr;
+    QFrame* PanelBottom = nullptr;
+    QLabel* LCopy = nullptr;
+    QPushButton* BBack = nullptr;
+    QPushButton* BNext = nullptr;
+    QPushButton* BCancel = nullptr;
+
+    // Event handlers.
+    void FormShow();
+    void FormClose();
+    void BNextClick();
+    void BBackClick();
+    void BCancelClick();
+    void CBChLangChange();
+    void BChDirClick();
+    void CBEmptyFilesHideClick();
+    void BUpdateClick();
+
+    void GoNextPage();
+    void GoPrevPage();
+    void ApplyLanguage(uint16_t index);
+    void BuildFileTree();
+    static bool SelectFolder(const QString& title, QString& folder);
+
+    // The window's system menu (close and minimise boxes) on or off.
+    void SetSystemMenu(bool on);
+    bool HasSystemMenu() const;
+
+    // Hands the item list and the target folder, exactly as typed, to the unpack worker.
+    void StartInstaller(const tFilesArray& files, const std::string& targetFolder);
+    // Geometry of the reference layout (120 ppi) scaled to the screen.
+    int Scaled(int v) const;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void CreateControls();
+    void PlaceLabel(QLabel* label, int left, int top);
+    QRect Geometry(int left, int top, int width, int height) const;
+    void RelayoutLabels();
+    void ShowPage(int index);
+
+    double FScale = 1.0;
+    bool FShown = false;
+};
+
+// The running main window.
+extern TFMain* FMain;

@@ -1,0 +1,21 @@
+#include "app/TFMain.h"
+#include "update/TfUpdMess.h"
+
+#include <QApplication>
+
+#include <cstdlib>
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Setup"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Setup"));
+    auto* main = new TFMain;
+    fUpdMess = new TfUpdMess(main);
+    main->show();
+    const int rc = QApplication::exec();
+    // Worker threads are never waited for; leave without running static destructors
+    // under their feet.
+    std::fflush(nullptr);
+    std::_Exit(rc);
+}
