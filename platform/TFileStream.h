@@ -1,0 +1,47 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "platform/THostStream.h"
+
+// An unbuffered file stream: every Read and Write is one system call, so a caller that
+// already holds large blocks pays no copy.
+class TFileStream final : public THostStream {
+public:
+    // Read-only; other openers may read and write the file meanwhile. nullptr on failure.
+    static std::unique_ptr<TFileStream> OpenRead(const std::string& path);
+    // Read-write, created or emptied. nullptr on failure.
+    static std::unique_ptr<TFileStream> Create(const std::string& path);
+    // A new file of a unique name in folder (which ends in the delimiter), readable and
+    // writable by this process only until it is renamed; its path goes to tempPath.
+    static std::unique_ptr<TFileStream> CreateTemp(const std::string& folder, std::string& tempPath);
+
+    // Renames from over to, replacing a file there. False when it failed.
+    static bool ReplaceFile(const std::string& from, const std::string& to);
+    // True when path is a file that nobody may write: no write permission bit is set, or
+    // this process may not write it.
+    static bool IsReadOnlyFile(const std::string& path);
+    // The system's text for the last failed call of this class.
+    static std::string LastErrorText();
+
+    ~TFileStream() override;
+    TFileStream(const TFileStream&) = delete;
+    TFileStream& operator=(const TFileStream&) = delete;
+
+    uint32_t Read(void* data, uint32_t size) override;
+    void Write(const void* data, uint32_t size) override;
+    uint64_t Seek(int64_t offset, uint32_t origin) override;
+    uint64_t Size() override;
+    void SetSize(uint64_t size) override;
+    // Closes the file, raising when the system reports a failure (a late write error).
+    void Close();
+    const std::string& Path() const { return FilePath; }
+
+private:
+    TFileStream(int fd, std::string path);
+    [[noreturn]] void Fail(const char* what) const;
+
+    int Fd;
+    std::string FilePath;
+};
