@@ -1,0 +1,113 @@
+#pragma once
+
+#include <QTreeWidget>
+
+#include <functional>
+#include <memory>
+
+#include "catalogue/TImageList.h"
+#include "catalogue/TRadioState.h"
+#include "catalogue/TTreeNode.h"
+#include "catalogue/TTreeNodes.h"
+#include "catalogue/TTreeNodesObserver.h"
+
+class QIODevice;
+
+enum class TSortType { stNone, stText };
+
+using TCheckTreeChangingEvent =
+    std::function<void(QObject* Sender, TTreeNode* Node, TCheckState NewState, bool& AllowChange)>;
+using TCheckTreeChangeEvent = std::function<void(QObject* Sender, TTreeNode* Node, TCheckState NewState)>;
+using TNotifyEvent = std::function<void(QObject* Sender)>;
+
+// A tree with a flat check box before every node (hidden, unchecked, checked, grayed),
+// radio groups across the whole tree, optional cascading to children and parents, and a
+// loader for indented catalogue text.
+class TCustomCheckTreeView : public QTreeWidget, protected TTreeNodesObserver {
+    Q_OBJECT
+
+public:
+    explicit TCustomCheckTreeView(QWidget* parent = nullptr);
+    ~TCustomCheckTreeView() override;
+
+    TTreeNodes* Items() const { return FItems.get(); }
+
+    // Throws EFOpenError "Cannot open file %s" when the file cannot be read.
+    void LoadFromFile(const QString& fileName);
+    void LoadFromStream(QIODevice& stream);
+
+    void AddRadioState(const TRadioState& state);
+    void DeleteRadioState(std::uint16_t index);
+    void ClearRadioStates();
+
+    // The user's toggle, as by a click on the box or the space bar.
+    void ToggleNode(TTreeNode* node);
+    // Asks OnStateChanging, sets the state, tells OnStateChange.
+    void SetNodeState(TTreeNode* node, TCheckState newState);
+
+    bool ShowCheckImage() const { return FShowCheckImage; }
+    void SetShowCheckImage(bool value);
+    TImageList* Images() const { return FImages; }
+    // Not owned.
+    void SetImages(TImageList* images);
+
+    TSortType SortType() const { return FSortType; }
+    void SetSortType(TSortType type);
+    void FullExpand();
+    TTreeNode* Selected() const;
+    void SetSelected(TTreeNode* node);
+    // Node shown at a point of the viewport, nullptr if none.
+    TTreeNode* GetNodeAt(const QPoint& pos) const;
+    // The row and label rectangles of a node, in viewport coordinates.
+    QRect NodeRect(TTreeNode* node) const;
+    QRect TextRect(TTreeNode* node) const;
+    // Width reserved before the label: the check band (when boxes show) and the image.
+    int LabelOffset() const;
+
+    int CheckWidth = 0;
+    bool CascadeChecks = true;
+    bool ClickPending = false;
+    std::unique_ptr<TImageList> CheckImages;
+    int ImagesWidth = 0;
+    int ClickIndex = -1;
+    TCheckTreeChangingEvent OnStateChanging;
+    TCheckTreeChangeEvent OnStateChange;
+    TNotifyEvent OnUpdateChildren;
+    TRadioStates RadioStates;
+
+    static TTreeNode* NodeOfItem(const QTreeWidgetItem* item);
+
+protected:
+    virtual void LoadCheckImages();
+    virtual void UpdateChildren(TTreeNode* node, bool checked);
+    virtual void UpdateImagesWidth();
+    virtual void UpdateParents(TTreeNode* node, bool checked);
+    virtual bool DoStateChanging(TTreeNode* node, TCheckState newState);
+    virtual void DoStateChange(TTreeNode* node, TCheckState newState);
+
+    void paintEvent(QPaintEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+    // TTreeNodesObserver
+    void NodeAdded(TTreeNode* node) override;
+    void NodeDeleting(TTreeNode* node) override;
+    void NodeChanged(TTreeNode* node) override;
+    void NodesClearing() override;
+    void UpdateBegun() override;
+    void UpdateEnded() override;
+    void Invalidate() override;
+
+private:
+    bool OnCheckBand(const QPoint& pos) const;
+    void RelayoutRows();
+
+    std::unique_ptr<TTreeNodes> FItems;
+    bool FShowCheckImage = true;
+    bool FMayHaveUnset = false;
+    TImageList* FImages = nullptr;
+    TSortType FSortType = TSortType::stNone;
+};
