@@ -53,8 +53,8 @@ public:
 private:
     void Get(const std::string& url, THttpStream& stream, std::uint64_t limit);
     // One request and its response; returns true when the response asks to be followed.
-    bool DoRequest(const THttpUrl& url, THttpStream& stream, std::uint64_t start,
-                   std::uint64_t limit, THttpResponseHeader& response);
+    bool DoRequest(const THttpUrl& url, THttpStream& stream, std::uint64_t limit,
+                   THttpResponseHeader& response);
     void Open(const std::string& host, int port);
     bool Connected() const;
 
