@@ -1,8 +1,12 @@
 #pragma once
 
+#include <cstdint>
+#include <string>
+
 class QCheckBox;
 class QWidget;
 class TCheckTreeView;
+class TTreeNode;
 
 // Fills the files page's tree from the catalogue or from an analysis of the program's folder.
 class TCatalogueBuilder {
@@ -12,7 +16,19 @@ public:
     void Build();
 
 private:
+    void AnalyseProgramFolder();
+    // Adds the folder's node and its files; false (and no node) when none was added.
+    bool AnalyseFolder(const std::string& name, std::uint16_t group);
+    void CheckCatalogue();
+    // Probes the file a level-1 (or deeper) node names, taking on the names' case from disk.
+    bool ProbeNode(TTreeNode* node, std::uint16_t& code);
+    // Deletes the node with its descendants, and their radio records.
+    void DeleteNode(TTreeNode* node);
+    bool HideInaccessible() const;
+
     TCheckTreeView* FTree;
     QWidget* FPanel;
     QCheckBox* FEmptyFilesHide;
+    std::string FProgramFolder;
+    bool FInaccessible = false;
 };

@@ -1,0 +1,9 @@
+# The catalogue builder and the archive probe, used by the main window. Until the tree
+# control and the archive binding are in the build, the main window keeps its stand-in.
+if(TARGET setup_checktree AND TARGET setup_archive)
+  add_library(setup_catalogue STATIC
+    ${CMAKE_CURRENT_LIST_DIR}/ProbeArchive.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/TCatalogueBuilder.cpp)
+  target_include_directories(setup_catalogue PUBLIC ${CMAKE_SOURCE_DIR})
+  target_link_libraries(setup_catalogue PUBLIC setup_checktree setup_archive setup_shell setup_platform_gui)
+endif()

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+class QString;
+
+// What probing one archive found.
+struct TProbeResult {
+    bool Usable = false;
+    // 0 usable, 1 not found, 2 format not known (or unreadable), 3 empty.
+    std::uint16_t Code = 0;
+};
+
+// Opens the archive at a full path once, through a reader on LibPath, and counts its
+// items. A path that does not lie inside the program's folder counts as not found and is
+// never opened. Errors of creating the reader (the library) propagate; errors of opening
+// or counting give code 2.
+TProbeResult ProbeArchive(const std::string& path);
+
+// The note that replaces a node's text for an unusable code, in the current language.
+QString ProbeNote(std::uint16_t code, const QString& text);

@@ -1,0 +1,205 @@
+#include "catalogue/TCatalogueBuilder.h"
+
+#include "app/ShellState.h"
+#include "catalogue/ProbeArchive.h"
+#include "catalogue/TCheckTreeView.h"
+#include "catalogue/TTreeNode.h"
+#include "catalogue/TTreeNodes.h"
+#include "platform/ExecutablePath.h"
+#include "platform/Paths.h"
+#include "platform/TFolderSearch.h"
+#include "platform/TPathResolver.h"
+
+#include <QCheckBox>
+#include <QWidget>
+
+namespace {
+std::string Utf8(const QString& s)
+{
+    return s.toStdString();
+}
+
+int SubtreeSize(TTreeNode* node)
+{
+    int n = 1;
+    for (TTreeNode* c = node->GetFirstChild(); c; c = c->GetNextSibling())
+        n += SubtreeSize(c);
+    return n;
+}
+
+std::string LastComponent(std::string& path)
+{
+    const auto pos = path.rfind(PathDelim);
+    std::string last = path.substr(pos + 1);
+    path.erase(pos == std::string::npos ? 0 : pos);
+    return last;
+}
+
+// One component: the last two components of a resolved path are then the two texts.
+bool IsPlainName(const QString& s)
+{
+    return !s.isEmpty() && !s.contains(QLatin1Char(PathDelim)) && s != QLatin1String(".") &&
+           s != QLatin1String("..");
+}
+
+// Takes on the spelling found on disk for names that differ only in case.
+void AdoptDiskName(TTreeNode* node, const std::string& diskName)
+{
+    const QString disk = QString::fromStdString(diskName);
+    if (disk != node->Text() && disk.compare(node->Text(), Qt::CaseInsensitive) == 0)
+        node->SetText(disk);
+}
+}
+
+TCatalogueBuilder::TCatalogueBuilder(TCheckTreeView* tree, QWidget* analyzPanel, QCheckBox* emptyFilesHide)
+    : FTree(tree), FPanel(analyzPanel), FEmptyFilesHide(emptyFilesHide)
+{
+}
+
+bool TCatalogueBuilder::HideInaccessible() const
+{
+    return FEmptyFilesHide->isChecked();
+}
+
+void TCatalogueBuilder::Build()
+{
+    // The build blocks the event loop, so the panel is painted now or never.
+    FPanel->show();
+    FPanel->raise();
+    FPanel->repaint();
+    TTreeNodes* items = FTree->Items();
+    items->BeginUpdate();
+    FInaccessible = false;
+    FProgramFolder = ProgramFolder();
+    try {
+        FTree->LoadFromFile(QString::fromStdString(ConfPath));
+        if (items->Count() > 0) {
+            CheckCatalogue();
+        } else {
+            AnalyseProgramFolder();
+        }
+    } catch (...) {
+        // Keep what was read and leave the page usable; the window shows the error.
+        items->EndUpdate();
+        FPanel->hide();
+        throw;
+    }
+    items->EndUpdate();
+    FPanel->hide();
+    FEmptyFilesHide->setVisible(FInaccessible);
+}
+
+void TCatalogueBuilder::AnalyseProgramFolder()
+{
+    std::uint16_t kept = 0;
+    TFolderSearch search(FProgramFolder);
+    TSearchEntry entry;
+    // Files in the program's folder itself, the executable among them, are never offered.
+    while (search.Next(entry) && FTree->Items()->Count() < MaxTreeNodes) {
+        if (entry.IsFolder && AnalyseFolder(entry.Name, static_cast<std::uint16_t>(kept + 1)))
+            ++kept;
+    }
+    FTree->FullExpand();
+}
+
+bool TCatalogueBuilder::AnalyseFolder(const std::string& name, std::uint16_t group)
+{
+    TTreeNodes* items = FTree->Items();
+    TTreeNode* folderNode = items->Add(nullptr, QString::fromStdString(name));
+    folderNode->SetStateIndex(csHidden);
+    FTree->AddRadioState(TRadioState{false, 0});
+    int fileCount = 0;
+    try {
+        TFolderSearch search(FProgramFolder + name);
+        TSearchEntry entry;
+        while (search.Next(entry) && items->Count() < MaxTreeNodes) {
+            if (entry.IsFolder || entry.IsHidden)
+                continue;
+            const TProbeResult probe = ProbeArchive(FProgramFolder + name + PathDelim + entry.Name);
+            if (!probe.Usable)
+                FInaccessible = true;
+            const bool add = probe.Usable || (probe.Code != 1 && !HideInaccessible());
+            if (!add)
+                continue;
+            const QString text = QString::fromStdString(entry.Name);
+            TTreeNode* node = items->AddChild(folderNode, text);
+            if (probe.Usable) {
+                node->SetStateIndex(fileCount == 0 ? csChecked : csUnchecked);
+            } else {
+                node->SetStateIndex(csHidden);
+                node->SetText(ProbeNote(probe.Code, text));
+            }
+            FTree->AddRadioState(TRadioState{true, group});
+            ++fileCount;
+        }
+    } catch (...) {
+        if (fileCount == 0)
+            DeleteNode(folderNode);
+        throw;
+    }
+    if (fileCount == 0) {
+        DeleteNode(folderNode);
+        return false;
+    }
+    return true;
+}
+
+void TCatalogueBuilder::CheckCatalogue()
+{
+    FTree->FullExpand();
+    TTreeNode* node = FTree->Items()->GetFirstNode();
+    while (node) {
+        if (node->Level() >= 1) {
+            std::uint16_t code = 0;
+            if (ProbeNode(node, code)) {
+                node = node->GetNext();
+                continue;
+            }
+            FInaccessible = true;
+            if (HideInaccessible()) {
+                // The predecessor is visited again, so a folder whose last file went is
+                // seen once more and removed as empty.
+                TTreeNode* moveTo = node->AbsoluteIndex() == 0 ? node->GetNext() : node->GetPrev();
+                DeleteNode(node);
+                node = moveTo;
+            } else {
+                node->SetStateIndex(csHidden);
+                node->SetText(ProbeNote(code, node->Text()));
+                node = node->GetNext();
+            }
+        } else if (!node->HasChildren()) {
+            TTreeNode* moveTo = node->GetNext();
+            DeleteNode(node);
+            node = moveTo;
+        } else {
+            // A folder's own state stays as the catalogue set it.
+            node = node->GetNext();
+        }
+    }
+}
+
+bool TCatalogueBuilder::ProbeNode(TTreeNode* node, std::uint16_t& code)
+{
+    TTreeNode* parent = node->Parent();
+    const std::string path = FProgramFolder + Utf8(parent->Text()) + PathDelim + Utf8(node->Text());
+    const TProbeResult probe = ProbeArchive(path);
+    code = probe.Code;
+    // The installation joins the same texts again, so they must name the files on disk.
+    std::string resolved;
+    if (probe.Usable && node->Level() == 1 && IsPlainName(parent->Text()) && IsPlainName(node->Text()) &&
+        TPathResolver::ResolveInside(FProgramFolder, path, resolved)) {
+        AdoptDiskName(node, LastComponent(resolved));
+        AdoptDiskName(parent, LastComponent(resolved));
+    }
+    return probe.Usable;
+}
+
+void TCatalogueBuilder::DeleteNode(TTreeNode* node)
+{
+    const int index = node->AbsoluteIndex();
+    const int count = SubtreeSize(node);
+    FTree->Items()->Delete(node);
+    // One record per node went with the subtree; the later records shift down.
+    for (int i = 0; i < count; ++i)
+        FTree->DeleteRadioState(static_cast<std::uint16_t>(index));
+}
