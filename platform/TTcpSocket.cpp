@@ -136,6 +136,21 @@ int TTcpSocket::SendAll(const char* data, std::size_t size, int timeoutMs)
     return 0;
 }
 
+bool TTcpSocket::IsIdle() const
+{
+    if (FHandle < 0)
+        return false;
+    pollfd entry{FHandle, POLLIN, 0};
+    int rc = poll(&entry, 1, 0);
+    if (rc == 0)
+        return true;
+    if (rc < 0)
+        return false;
+    char byte;
+    ssize_t got = recv(FHandle, &byte, 1, MSG_PEEK | MSG_DONTWAIT);
+    return got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
+}
+
 void TTcpSocket::Close()
 {
     if (FHandle >= 0) {

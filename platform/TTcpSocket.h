@@ -29,6 +29,9 @@ public:
     int SendAll(const char* data, std::size_t size, int timeoutMs);
     void Close();
     bool IsOpen() const { return FHandle >= 0; }
+    // Open, not closed by the peer, and with no unasked-for bytes waiting: safe to send
+    // another request on.
+    bool IsIdle() const;
 
 private:
     int Wait(short events, int timeoutMs);

@@ -11,5 +11,6 @@ public:
     virtual std::size_t Receive(char* buffer, std::size_t size) = 0;
     virtual void Send(const std::string& data) = 0;
     virtual void Close() = 0;
+    // Open and fit for another request: a connection the server has since closed is not.
     virtual bool Connected() const = 0;
 };

@@ -41,4 +41,4 @@ void THttpSocketConnection::Send(const std::string& data)
 
 void THttpSocketConnection::Close() { FSocket.Close(); }
 
-bool THttpSocketConnection::Connected() const { return FSocket.IsOpen(); }
+bool THttpSocketConnection::Connected() const { return FSocket.IsIdle(); }
