@@ -97,6 +97,7 @@ protected:
     void NodeDeleting(TTreeNode* node) override;
     void NodeChanged(TTreeNode* node) override;
     void NodesClearing() override;
+    void NodesReordered() override;
     void UpdateBegun() override;
     void UpdateEnded() override;
     void Invalidate() override;

@@ -44,6 +44,11 @@ public:
 
     int IndexOf(const TTreeNode* node) const;
 
+    // Sorted: siblings kept in text order, new nodes placed by their text.
+    bool Sorted() const { return FSorted; }
+    void SetSorted(bool sorted);
+    void AlphaSort();
+
 private:
     TTreeNode* Link(TTreeNode* parent, TTreeNode* before, const QString& text);
     void EnsureOrder() const;
@@ -54,6 +59,7 @@ private:
     TTreeNode* FLastRoot = nullptr;
     int FCount = 0;
     int FUpdateCount = 0;
+    bool FSorted = false;
     // Pre-order cache: FOrder always matches the tree when FOrderValid; the nodes' own
     // FIndex fields are right for positions below FIndexValidTo.
     mutable std::vector<TTreeNode*> FOrder;

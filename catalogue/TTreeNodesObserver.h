@@ -12,6 +12,8 @@ public:
     virtual void NodeChanged(TTreeNode* node) = 0;
     // Before all nodes go at once.
     virtual void NodesClearing() = 0;
+    // The sibling order changed throughout.
+    virtual void NodesReordered() = 0;
     virtual void UpdateBegun() = 0;
     virtual void UpdateEnded() = 0;
     // A full repaint is wanted.

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QStyledItemDelegate>
+
+class TCustomCheckTreeView;
+
+// Draws a row of the check tree: the check image, the node's image, then the label.
+class TCheckTreeDelegate : public QStyledItemDelegate {
+    Q_OBJECT
+
+public:
+    explicit TCheckTreeDelegate(TCustomCheckTreeView* view);
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+
+    // Data roles of the view's items.
+    static constexpr int NodeRole = Qt::UserRole;
+    static constexpr int StateRole = Qt::UserRole + 1;
+    static constexpr int ImageRole = Qt::UserRole + 2;
+
+private:
+    TCustomCheckTreeView* FView;
+};

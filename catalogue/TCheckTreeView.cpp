@@ -1,0 +1,3 @@
+#include "catalogue/TCheckTreeView.h"
+
+TCheckTreeView::TCheckTreeView(QWidget* parent) : TCustomCheckTreeView(parent) {}

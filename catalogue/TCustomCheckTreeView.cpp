@@ -1,0 +1,456 @@
+#include "catalogue/TCustomCheckTreeView.h"
+
+#include <QFile>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+
+#include "catalogue/EFOpenError.h"
+#include "catalogue/TCheckTreeDelegate.h"
+#include "catalogue/TCheckTreeStrings.h"
+#include "platform/EmbeddedResources.h"
+
+namespace {
+
+const QRgb Olive = 0x808000;
+const QRgb Gray = 0x808080;
+
+// The node after the last descendant of `node` in pre-order.
+TTreeNode* AfterSubtree(const TTreeNode* node)
+{
+    for (const TTreeNode* p = node; p; p = p->Parent()) {
+        if (p->GetNextSibling())
+            return p->GetNextSibling();
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+TCustomCheckTreeView::TCustomCheckTreeView(QWidget* parent)
+    : QTreeWidget(parent), FItems(std::make_unique<TTreeNodes>(this))
+{
+    setColumnCount(1);
+    setHeaderHidden(true);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);  // labels are read-only
+    setUniformRowHeights(true);
+    setItemDelegate(new TCheckTreeDelegate(this));
+
+    CheckImages = std::make_unique<TImageList>(16, 16);
+    CheckImages->SetName(QStringLiteral("CheckImages"));
+    LoadCheckImages();
+    CheckWidth = CheckImages->Width();
+    UpdateImagesWidth();
+}
+
+TCustomCheckTreeView::~TCustomCheckTreeView() = default;
+
+TTreeNode* TCustomCheckTreeView::NodeOfItem(const QTreeWidgetItem* item)
+{
+    if (!item)
+        return nullptr;
+    return reinterpret_cast<TTreeNode*>(item->data(0, TCheckTreeDelegate::NodeRole).value<quintptr>());
+}
+
+void TCustomCheckTreeView::LoadFromFile(const QString& fileName)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        throw EFOpenError("Cannot open file " + fileName.toStdString());
+    LoadFromStream(file);
+}
+
+void TCustomCheckTreeView::LoadFromStream(QIODevice& stream)
+{
+    TCheckTreeStrings strings(*FItems, RadioStates);
+    strings.LoadFromStream(stream);
+}
+
+void TCustomCheckTreeView::AddRadioState(const TRadioState& state)
+{
+    RadioStates.push_back(state);
+}
+
+void TCustomCheckTreeView::DeleteRadioState(std::uint16_t index)
+{
+    if (index < RadioStates.size())
+        RadioStates.erase(RadioStates.begin() + index);
+}
+
+void TCustomCheckTreeView::ClearRadioStates()
+{
+    RadioStates.clear();
+}
+
+void TCustomCheckTreeView::LoadCheckImages()
+{
+    const QColor window = palette().color(QPalette::Base);
+    QRgb highlight = palette().color(QPalette::Highlight).rgb() & 0xFFFFFF;
+    // The mark must never turn into the mask colour (or the frame's gray).
+    if (highlight == Olive || highlight == Gray)
+        highlight += 0x010000;
+    const QRgb map[][2] = {
+        {0xFFFFFF, window.rgb()},   // inside
+        {0x808080, 0xFFC0C0C0},     // frame
+        {0xFF0000, window.rgb()},   // bottom and right shadow
+        {0xFF00FF, window.rgb()},   // top and left shadow
+        {0x0000FF, 0xFF000000 | highlight},  // the mark
+    };
+    const char* names[] = {"CHECKBOX_UNCHECKED", "CHECKBOX_UNCHECKED", "CHECKBOX_CHECKED", "CHECKBOX_GRAYED"};
+    CheckImages->Clear();
+    for (const char* name : names) {
+        TResourceData data;
+        if (!FindEmbeddedResource("BITMAP", name, data))
+            throw Exception(std::string("Resource ") + name + " not found");
+        QImage bitmap = QImage::fromData(data.Data, static_cast<int>(data.Size), "BMP");
+        if (bitmap.isNull())
+            throw Exception(std::string("Resource ") + name + " is not a bitmap");
+        bitmap = bitmap.convertToFormat(QImage::Format_RGB32);
+        for (int y = 0; y < bitmap.height(); ++y) {
+            auto* line = reinterpret_cast<QRgb*>(bitmap.scanLine(y));
+            for (int x = 0; x < bitmap.width(); ++x) {
+                for (const auto& m : map) {
+                    if ((line[x] & 0xFFFFFF) == m[0]) {
+                        line[x] = m[1];
+                        break;
+                    }
+                }
+            }
+        }
+        QImage cell(CheckImages->Width(), CheckImages->Height(), QImage::Format_RGB32);
+        cell.fill(QColor::fromRgb(Olive));
+        QPainter painter(&cell);
+        painter.drawImage(2, 2, bitmap);
+        painter.end();
+        CheckImages->AddMasked(cell, QColor::fromRgb(Olive));
+    }
+}
+
+void TCustomCheckTreeView::ToggleNode(TTreeNode* node)
+{
+    if (!FShowCheckImage)
+        return;
+    ClickPending = false;
+    if (!node || node->StateIndex() == csHidden)
+        return;
+    if (node->StateIndex() == csChecked) {
+        SetNodeState(node, csUnchecked);
+    } else {
+        SetNodeState(node, csChecked);
+        // Radio partners are unchecked even when the handler refused the check itself.
+        const int own = node->AbsoluteIndex();
+        if (own >= 0 && static_cast<size_t>(own) < RadioStates.size() && RadioStates[own].Radio) {
+            const std::uint16_t group = RadioStates[own].Group;
+            const size_t n = std::min<size_t>(RadioStates.size(), MaxTreeNodes);
+            for (size_t i = 0; i < n; ++i) {
+                if (static_cast<int>(i) == own || !RadioStates[i].Radio || RadioStates[i].Group != group)
+                    continue;
+                TTreeNode* other = FItems->Item(static_cast<int>(i));
+                if (other && other->StateIndex() == csChecked)
+                    SetNodeState(other, csUnchecked);
+            }
+        }
+    }
+    if (CascadeChecks) {
+        const bool checked = node->StateIndex() == csChecked;
+        UpdateChildren(node, checked);
+        UpdateParents(node, checked);
+    }
+}
+
+void TCustomCheckTreeView::SetNodeState(TTreeNode* node, TCheckState newState)
+{
+    if (!node || !DoStateChanging(node, newState))
+        return;
+    node->SetStateIndex(newState);
+    DoStateChange(node, newState);
+}
+
+bool TCustomCheckTreeView::DoStateChanging(TTreeNode* node, TCheckState newState)
+{
+    bool allowChange = true;
+    if (OnStateChanging)
+        OnStateChanging(this, node, newState, allowChange);
+    return allowChange;
+}
+
+void TCustomCheckTreeView::DoStateChange(TTreeNode* node, TCheckState newState)
+{
+    if (OnStateChange)
+        OnStateChange(this, node, newState);
+}
+
+void TCustomCheckTreeView::UpdateChildren(TTreeNode* node, bool checked)
+{
+    // Pre-order over the subtree: each child before its own children.
+    TTreeNode* end = AfterSubtree(node);
+    for (TTreeNode* n = node->GetFirstChild(); n && n != end; n = n->GetNext())
+        SetNodeState(n, checked ? csChecked : csUnchecked);
+    if (OnUpdateChildren)
+        OnUpdateChildren(this);
+}
+
+void TCustomCheckTreeView::UpdateImagesWidth()
+{
+    ImagesWidth = FImages ? FImages->Width() : 0;
+}
+
+void TCustomCheckTreeView::UpdateParents(TTreeNode* node, bool /*checked*/)
+{
+    for (TTreeNode* parent = node->Parent(); parent; parent = parent->Parent()) {
+        int checkedCount = 0;
+        int uncheckedCount = 0;
+        int result = -1;
+        for (TTreeNode* c = parent->GetFirstChild(); c; c = c->GetNextSibling()) {
+            if (c->StateIndex() == csChecked)
+                ++checkedCount;
+            else if (c->StateIndex() == csUnchecked)
+                ++uncheckedCount;
+            if (c->StateIndex() == csGrayed || (checkedCount > 0 && uncheckedCount > 0)) {
+                result = csGrayed;
+                break;
+            }
+        }
+        if (result < 0)
+            result = checkedCount > 0 ? csChecked : csUnchecked;
+        SetNodeState(parent, static_cast<TCheckState>(result));
+    }
+}
+
+void TCustomCheckTreeView::SetShowCheckImage(bool value)
+{
+    if (FShowCheckImage == value)
+        return;
+    FShowCheckImage = value;
+    if (!value) {
+        FItems->BeginUpdate();
+        for (TTreeNode* n = FItems->GetFirstNode(); n; n = n->GetNext())
+            n->SetStateIndex(-1);
+        FItems->EndUpdate();
+    } else {
+        FMayHaveUnset = true;
+    }
+    RelayoutRows();
+}
+
+void TCustomCheckTreeView::SetImages(TImageList* images)
+{
+    FImages = images;
+    UpdateImagesWidth();
+    RelayoutRows();
+}
+
+void TCustomCheckTreeView::SetSortType(TSortType type)
+{
+    if (FSortType == type)
+        return;
+    FSortType = type;
+    setSortingEnabled(false);
+    FItems->SetSorted(type == TSortType::stText);
+}
+
+void TCustomCheckTreeView::FullExpand()
+{
+    expandAll();
+}
+
+TTreeNode* TCustomCheckTreeView::Selected() const
+{
+    return NodeOfItem(currentItem());
+}
+
+void TCustomCheckTreeView::SetSelected(TTreeNode* node)
+{
+    setCurrentItem(node ? node->ViewItem() : nullptr);
+}
+
+TTreeNode* TCustomCheckTreeView::GetNodeAt(const QPoint& pos) const
+{
+    return NodeOfItem(itemAt(pos));
+}
+
+QRect TCustomCheckTreeView::NodeRect(TTreeNode* node) const
+{
+    if (!node || !node->ViewItem())
+        return QRect();
+    return visualItemRect(node->ViewItem());
+}
+
+QRect TCustomCheckTreeView::TextRect(TTreeNode* node) const
+{
+    const QRect row = NodeRect(node);
+    if (row.isNull())
+        return row;
+    const int left = row.left() + LabelOffset();
+    const int width = fontMetrics().horizontalAdvance(node->Text()) + 6;
+    return QRect(left, row.top(), std::max(1, std::min(width, row.right() - left + 1)), row.height());
+}
+
+int TCustomCheckTreeView::LabelOffset() const
+{
+    return (FShowCheckImage ? CheckWidth : 0) + (FImages ? ImagesWidth : 0);
+}
+
+bool TCustomCheckTreeView::OnCheckBand(const QPoint& pos) const
+{
+    TTreeNode* node = Selected();
+    if (!node || node->AbsoluteIndex() < 0)
+        return false;
+    const QRect text = TextRect(node);
+    return pos.x() <= text.left() - ImagesWidth && pos.x() > text.left() - CheckWidth - ImagesWidth &&
+           pos.y() >= text.top() && pos.y() <= text.bottom();
+}
+
+void TCustomCheckTreeView::RelayoutRows()
+{
+    scheduleDelayedItemsLayout();
+    viewport()->update();
+}
+
+void TCustomCheckTreeView::paintEvent(QPaintEvent* event)
+{
+    // Nodes added without a state show an unchecked box.
+    if (FShowCheckImage && FMayHaveUnset) {
+        FMayHaveUnset = false;
+        for (TTreeNode* n = FItems->GetFirstNode(); n; n = n->GetNext()) {
+            if (n->StateIndex() == -1)
+                n->SetStateIndex(csUnchecked);
+        }
+    }
+    QTreeWidget::paintEvent(event);
+}
+
+void TCustomCheckTreeView::keyPressEvent(QKeyEvent* event)
+{
+    // The space bar toggles on release; it must not reach the incremental search.
+    if (event->key() == Qt::Key_Space) {
+        event->accept();
+        return;
+    }
+    QTreeWidget::keyPressEvent(event);
+}
+
+void TCustomCheckTreeView::keyReleaseEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Space && !event->isAutoRepeat() && state() != QAbstractItemView::EditingState) {
+        if (TTreeNode* node = Selected())
+            ToggleNode(node);
+    }
+    QTreeWidget::keyReleaseEvent(event);
+}
+
+void TCustomCheckTreeView::mousePressEvent(QMouseEvent* event)
+{
+    // The tree selects the pressed node first, so a press on any node's box arms the click.
+    QTreeWidget::mousePressEvent(event);
+    // A press elsewhere drops an earlier pending click, so a later release cannot toggle.
+    ClickPending = false;
+    if (event->button() == Qt::LeftButton && OnCheckBand(event->position().toPoint())) {
+        ClickPending = true;
+        ClickIndex = Selected()->AbsoluteIndex();
+    }
+}
+
+void TCustomCheckTreeView::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton) {
+        TTreeNode* node = Selected();
+        const bool toggle = ClickPending && node && node->AbsoluteIndex() == ClickIndex &&
+                            viewport()->rect().contains(event->position().toPoint());
+        ClickPending = false;
+        if (toggle)
+            ToggleNode(node);
+    }
+    QTreeWidget::mouseReleaseEvent(event);
+}
+
+void TCustomCheckTreeView::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    // A quick second click on the box is a second toggle, not an expand.
+    if (event->button() == Qt::LeftButton && GetNodeAt(event->position().toPoint()) == Selected() &&
+        OnCheckBand(event->position().toPoint())) {
+        ClickPending = true;
+        ClickIndex = Selected()->AbsoluteIndex();
+        event->accept();
+        return;
+    }
+    QTreeWidget::mouseDoubleClickEvent(event);
+}
+
+void TCustomCheckTreeView::NodeAdded(TTreeNode* node)
+{
+    auto* item = new QTreeWidgetItem;
+    item->setText(0, node->Text());
+    item->setData(0, TCheckTreeDelegate::NodeRole, QVariant::fromValue<quintptr>(reinterpret_cast<quintptr>(node)));
+    item->setData(0, TCheckTreeDelegate::StateRole, node->StateIndex());
+    item->setData(0, TCheckTreeDelegate::ImageRole, node->ImageIndex());
+    node->SetViewItem(item);
+    if (node->StateIndex() == -1)
+        FMayHaveUnset = true;
+    QTreeWidgetItem* parentItem = node->Parent() ? node->Parent()->ViewItem() : nullptr;
+    const TTreeNode* next = node->GetNextSibling();
+    if (parentItem) {
+        if (next && next->ViewItem())
+            parentItem->insertChild(parentItem->indexOfChild(next->ViewItem()), item);
+        else
+            parentItem->addChild(item);
+    } else {
+        if (next && next->ViewItem())
+            insertTopLevelItem(indexOfTopLevelItem(next->ViewItem()), item);
+        else
+            addTopLevelItem(item);
+    }
+}
+
+void TCustomCheckTreeView::NodeDeleting(TTreeNode* node)
+{
+    delete node->ViewItem();
+    node->SetViewItem(nullptr);
+}
+
+void TCustomCheckTreeView::NodeChanged(TTreeNode* node)
+{
+    QTreeWidgetItem* item = node->ViewItem();
+    if (!item)
+        return;
+    if (item->text(0) != node->Text())
+        item->setText(0, node->Text());
+    if (item->data(0, TCheckTreeDelegate::StateRole).toInt() != node->StateIndex())
+        item->setData(0, TCheckTreeDelegate::StateRole, node->StateIndex());
+    if (item->data(0, TCheckTreeDelegate::ImageRole).toInt() != node->ImageIndex())
+        item->setData(0, TCheckTreeDelegate::ImageRole, node->ImageIndex());
+    if (node->StateIndex() == -1)
+        FMayHaveUnset = true;
+}
+
+void TCustomCheckTreeView::NodesClearing()
+{
+    clear();
+}
+
+void TCustomCheckTreeView::NodesReordered()
+{
+    // Rebuild the rows in the collection's new order.
+    clear();
+    for (TTreeNode* n = FItems->GetFirstNode(); n; n = n->GetNext())
+        n->SetViewItem(nullptr);
+    for (TTreeNode* n = FItems->GetFirstNode(); n; n = n->GetNext())
+        NodeAdded(n);
+}
+
+void TCustomCheckTreeView::UpdateBegun()
+{
+    setUpdatesEnabled(false);
+}
+
+void TCustomCheckTreeView::UpdateEnded()
+{
+    setUpdatesEnabled(true);
+    RelayoutRows();
+}
+
+void TCustomCheckTreeView::Invalidate()
+{
+    viewport()->update();
+}
