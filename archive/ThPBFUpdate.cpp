@@ -1,0 +1,84 @@
+#include "archive/ThPBFUpdate.h"
+
+#include "archive/UnpackProgress.h"
+
+#include <climits>
+#include <condition_variable>
+#include <mutex>
+
+std::atomic<int> ThPBFUpdate::PassIntervalMs{15};
+
+namespace {
+std::mutex LiveMutex;
+std::condition_variable LiveChanged;
+int Live = 0;
+}
+
+ThPBFUpdate::ThPBFUpdate(bool createSuspended, const TInstallControls& controls)
+    : TThread(createSuspended), FControls(controls)
+{
+    FileBytesTotal = 1;
+    FileBytesDone = 0;
+    std::lock_guard lock(LiveMutex);
+    ++Live;
+}
+
+ThPBFUpdate::~ThPBFUpdate()
+{
+    {
+        std::lock_guard lock(LiveMutex);
+        --Live;
+    }
+    LiveChanged.notify_all();
+}
+
+int ThPBFUpdate::LiveCount()
+{
+    std::lock_guard lock(LiveMutex);
+    return Live;
+}
+
+bool ThPBFUpdate::WaitUntilNoneLive(std::chrono::milliseconds limit)
+{
+    std::unique_lock lock(LiveMutex);
+    return LiveChanged.wait_for(lock, limit, [] { return Live == 0; });
+}
+
+void ThPBFUpdate::UpdateFileBar()
+{
+    QProgressBar* bar = FControls.PBFile;
+    if (!bar)
+        return;
+    // The bar holds ints: archives of 2 GiB and more are shown in units of 2^shift bytes.
+    // An empty archive keeps the 0..1 bar rather than Qt's busy indicator.
+    int64_t total = FileBytesTotal;
+    int64_t done = FileBytesDone;
+    if (total < 1)
+        total = 1;
+    if (done < 0)
+        done = 0;
+    if (done > total)
+        done = total;
+    int shift = 0;
+    while ((total >> shift) > INT_MAX)
+        ++shift;
+    const int max = static_cast<int>(total >> shift);
+    const int pos = static_cast<int>(done >> shift);
+    if (bar->maximum() != max)
+        bar->setRange(0, max);
+    if (bar->value() != pos)
+        bar->setValue(pos);
+}
+
+void ThPBFUpdate::Execute()
+{
+    while (!FileBarStop) {
+        Synchronize([this] { UpdateFileBar(); });
+        if (ApplicationQuitting())
+            break;
+        const int pause = PassIntervalMs;
+        if (pause > 0)
+            WaitFileBarStop(std::chrono::milliseconds(pause));
+    }
+    FileBarStop = true;
+}

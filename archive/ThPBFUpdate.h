@@ -1,0 +1,32 @@
+#pragma once
+
+#include "archive/TInstallControls.h"
+#include "platform/TThread.h"
+
+#include <atomic>
+#include <chrono>
+
+// Copies the byte counters of the archive in extraction into the file bar, until
+// FileBarStop is set. One per archive; frees itself.
+class ThPBFUpdate : public TThread {
+public:
+    // Resets FileBytesTotal to 1 and FileBytesDone to 0.
+    ThPBFUpdate(bool createSuspended, const TInstallControls& controls);
+    ~ThPBFUpdate() override;
+
+    // Synchronised: the counters into PBFile, scaled into the bar's int range.
+    void UpdateFileBar();
+
+    // Pause between passes; zero spins (a pass as soon as the last one has run). Pacing to
+    // the screen keeps the main thread and a core free for the extraction.
+    static std::atomic<int> PassIntervalMs;
+    // Updaters in being, and a wait (bounded) until none is.
+    static int LiveCount();
+    static bool WaitUntilNoneLive(std::chrono::milliseconds limit);
+
+protected:
+    void Execute() override;
+
+private:
+    TInstallControls FControls;
+};

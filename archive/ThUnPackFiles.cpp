@@ -1,0 +1,118 @@
+#include "archive/ThUnPackFiles.h"
+
+#include "app/LangTexts.h"
+#include "app/ShellState.h"
+#include "archive/ArchiveBinding.h"
+#include "archive/ThPBFUpdate.h"
+#include "archive/UnpackProgress.h"
+#include "platform/Dialogs.h"
+#include "platform/Paths.h"
+
+#include <chrono>
+#include <exception>
+
+namespace {
+// How long the worker waits for the last archive's updater to end before starting the
+// next one, so two never write the bar at once.
+constexpr auto UpdaterEndLimit = std::chrono::seconds(5);
+
+constexpr int PageDone = 4;
+}
+
+ThUnPackFiles::ThUnPackFiles(bool createSuspended, const std::string& targetFolder,
+                             const tFilesArray& files, const TInstallControls& controls)
+    : TThread(createSuspended), Files(files), TargetFolder(targetFolder), FControls(controls)
+{
+    InstallFinished = false;
+    SetFinishBeforeQuit(true);
+}
+
+void ThUnPackFiles::PrepareMainBar()
+{
+    if (QProgressBar* bar = FControls.PBMain) {
+        bar->setRange(0, static_cast<int>(Files.size()));
+        bar->setValue(0);
+    }
+}
+
+void ThUnPackFiles::ResetFileBar()
+{
+    if (QProgressBar* bar = FControls.PBFile) {
+        bar->setRange(0, 1);
+        bar->setValue(0);
+    }
+}
+
+void ThUnPackFiles::StepMainBar()
+{
+    if (QProgressBar* bar = FControls.PBMain)
+        bar->setValue(bar->value() + 1);
+}
+
+void ThUnPackFiles::ShowInstallDone()
+{
+    if (FControls.PCFrames)
+        FControls.PCFrames->setCurrentIndex(PageDone);
+    if (FControls.SetSystemMenu)
+        FControls.SetSystemMenu(true);
+    if (FControls.BCancel)
+        FControls.BCancel->setText(QString::fromUtf8(LangText(12)));
+}
+
+void ThUnPackFiles::ShowInstallError()
+{
+    ShowMessageBox(QString::fromUtf8(LangText(32)));
+}
+
+void ThUnPackFiles::Execute()
+{
+    try {
+        UnpackAll();
+    } catch (...) {
+        // Every failure ends the installation alike; the error's own text is not shown.
+        StopFileBar();
+        ThPBFUpdate::WaitUntilNoneLive(UpdaterEndLimit);
+        try {
+            Synchronize([this] { ShowInstallError(); });
+        } catch (...) {
+        }
+        InstallFinished = true;
+    }
+}
+
+void ThUnPackFiles::UnpackAll()
+{
+    // Declared first so it is released last, after the archive loop, on every way out.
+    I7zReaderPtr reader;
+    Synchronize([this] { PrepareMainBar(); });
+    Synchronize([this] { ResetFileBar(); });
+    for (const std::string& entry : Files) {
+        TGUID formatId;
+        if (!FormatIdForExtension(ExtractFileExt(entry), formatId))
+            throw EArchiveError("Unknown archive type: " + entry);
+        reader = CreateArchiveReader(formatId, LibPath);
+        reader->OpenArchiveFile(entry);
+        auto* self = static_cast<TThread*>(this);
+        reader->SetProgressSink(self, &OnArchiveProgress);
+        reader->SetWriteObserver(self, &OnArchiveWrite);
+
+        FileBarStop = false;
+        auto* updater = new ThPBFUpdate(true, FControls);
+        updater->SetFreeOnTerminate(true);
+        updater->Resume();
+
+        reader->ExtractAllToFolder(TargetFolder);
+
+        Synchronize([this] { ResetFileBar(); });
+        StopFileBar();
+        ThPBFUpdate::WaitUntilNoneLive(UpdaterEndLimit);
+        reader->CloseArchive();
+        Synchronize([this] { StepMainBar(); });
+        // A pending Exit question is answered before the cancel flag is read.
+        PassSuspendPoint();
+        if (InstallFinished || ApplicationQuitting())
+            return;
+    }
+    Synchronize([this] { ShowInstallDone(); });
+    InstallFinished = true;
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "archive/TInstallControls.h"
+#include "archive/tFilesArray.h"
+#include "platform/TThread.h"
+
+#include <string>
+
+// The installation: extracts every archive of Files into TargetFolder and drives the
+// progress page through synchronised calls. Sets InstallFinished when it ends, however it
+// ends. The application's quit waits for it to leave the target in order.
+class ThUnPackFiles : public TThread {
+public:
+    // Clears InstallFinished.
+    ThUnPackFiles(bool createSuspended, const std::string& targetFolder, const tFilesArray& files,
+                  const TInstallControls& controls);
+
+    // The synchronised calls; they run on the main thread.
+    void PrepareMainBar();
+    void ResetFileBar();
+    void StepMainBar();
+    void ShowInstallDone();
+    void ShowInstallError();
+
+    const tFilesArray Files;
+    const std::string TargetFolder;  // as the user typed it; the binding adds the delimiter
+
+protected:
+    void Execute() override;
+
+private:
+    void UnpackAll();
+
+    TInstallControls FControls;
+};
