@@ -1,0 +1,27 @@
+#include "platform/TEnvironment.h"
+
+#include <cstdlib>
+#include <pwd.h>
+#include <unistd.h>
+#include <vector>
+
+std::string GetEnvironmentVar(const std::string& name)
+{
+    const char* value = std::getenv(name.c_str());
+    return value ? std::string(value) : std::string();
+}
+
+std::string GetHomeFolder()
+{
+    std::string home = GetEnvironmentVar("HOME");
+    if (home.empty()) {
+        std::vector<char> buf(16384);
+        passwd pw {};
+        passwd* found = nullptr;
+        if (::getpwuid_r(::getuid(), &pw, buf.data(), buf.size(), &found) == 0 && found && found->pw_dir)
+            home = found->pw_dir;
+    }
+    while (home.size() > 1 && home.back() == '/')
+        home.pop_back();
+    return home;
+}

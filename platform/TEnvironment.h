@@ -1,0 +1,8 @@
+#pragma once
+
+#include <string>
+
+// Value of an environment variable; "" when it is not set.
+std::string GetEnvironmentVar(const std::string& name);
+// The user's home folder without a trailing delimiter: $HOME, else the password database.
+std::string GetHomeFolder();
