@@ -28,7 +28,7 @@ TTreeNode* AfterSubtree(const TTreeNode* node)
 }  // namespace
 
 TCustomCheckTreeView::TCustomCheckTreeView(QWidget* parent)
-    : QTreeWidget(parent), FItems(std::make_unique<TTreeNodes>(this))
+    : QTreeWidget(parent), FItems(std::make_unique<TTreeNodes>(static_cast<TTreeNodesObserver*>(this)))
 {
     setColumnCount(1);
     setHeaderHidden(true);
