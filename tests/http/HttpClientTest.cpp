@@ -149,7 +149,8 @@ TEST(HttpRedirect, FollowedOnNewConnectionWithOnlyTheFinalBody)
 TEST(HttpRedirect, EndlessChainStopsAtFifteenWithoutError)
 {
     TScriptedServer server([](int index, const std::string&) {
-        return Answer("302 Found", "body " + std::to_string(index + 1), "Location: /again\r\n");
+        return Reply{Response("302 Found", "body " + std::to_string(index + 1),
+                              "Location: /again\r\n"), false};
     });
     THttpClient client;
     AsProgram(client, server);

@@ -28,6 +28,8 @@ TScriptedServer::~TScriptedServer()
 {
     FStop = true;
     FThread.join();
+    for (std::thread& worker : FWorkers)
+        worker.join();
     close(FListen);
 }
 
@@ -51,8 +53,12 @@ void TScriptedServer::Run()
         int handle = accept4(FListen, nullptr, nullptr, SOCK_CLOEXEC);
         if (handle < 0)
             continue;
-        Serve(handle, connection++);
-        close(handle);
+        // Each connection on its own thread: a client may keep one open while it starts
+        // another.
+        FWorkers.emplace_back([this, handle, number = connection++] {
+            Serve(handle, number);
+            close(handle);
+        });
     }
 }
 

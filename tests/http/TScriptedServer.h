@@ -44,4 +44,5 @@ private:
     std::mutex FLock;
     std::vector<Request> FRequests;
     std::thread FThread;
+    std::vector<std::thread> FWorkers;  // touched by the accepting thread only
 };
