@@ -1,0 +1,35 @@
+#include "update/SelfUpdateHooks.h"
+
+#include "platform/ExecutablePath.h"
+#include "platform/Paths.h"
+#include "update/TSelfUpdate.h"
+#include "update/TThCheckUpd.h"
+
+void CleanUpAfterUpdate(const std::string& exeFileName)
+{
+    try {
+        TSelfUpdate::CleanUp(exeFileName);
+    } catch (...) {
+    }
+}
+
+bool CompletePendingUpdate(const std::string& exeFileName)
+{
+    try {
+        return TSelfUpdate::Complete(exeFileName);
+    } catch (...) {
+        return false;
+    }
+}
+
+void StartUpdateCheck(const std::string& exeFileName)
+{
+    auto* thread = new TThCheckUpd(true, exeFileName);
+    thread->SetFreeOnTerminate(true);
+    thread->Resume();
+}
+
+void RunUpdateDownload(TFMain& form)
+{
+    TSelfUpdate::Download(form, ExtractFileName(ExecutablePath()));
+}

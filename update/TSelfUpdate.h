@@ -1,0 +1,31 @@
+#pragma once
+
+#include <string>
+
+class TFMain;
+
+// Download, unpacking and the swap of the executables, and the two start-up steps that
+// finish an update. All of it runs on the main thread. The executable's own names are bare
+// file names, so they resolve against the current folder, the program's folder.
+class TSelfUpdate {
+public:
+    static std::string NewUpdateName(const std::string& exeFileName);  // Setup -> Setup.newupdate
+    static std::string OldUpdateName(const std::string& exeFileName);
+    // The one-line POSIX script that deletes the previous executable by its full path.
+    static std::string CleanUpScript(const std::string& oldUpdatePath);
+
+    // The "Upgrade Setup..." button: asks, downloads, unpacks, swaps, starts the new build
+    // and closes form. Any failure shows texts row 3.
+    static void Download(TFMain& form, const std::string& exeFileName);
+    // Writes and starts the clean-up script when a previous executable is left.
+    static void CleanUp(const std::string& exeFileName);
+    // Finishes a swap an earlier run left pending; true when the new build was started.
+    static bool Complete(const std::string& exeFileName);
+
+private:
+    // Renames exe away and the new build in; undoes the first rename when the second fails.
+    static bool Swap(const std::string& exeFileName);
+    static void SavePackage(const char* data, std::size_t size);
+    static void UnpackPackage();
+    static bool DownloadAndInstall(TFMain& form, const std::string& exeFileName);
+};
