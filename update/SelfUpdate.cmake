@@ -33,5 +33,6 @@ if(NOT SETUP_FUZZ)
   target_include_directories(setup_selfupdate PUBLIC ${CMAKE_SOURCE_DIR})
   # setup_app (defined later) holds FMain, the window the check reveals its button on.
   target_link_libraries(setup_selfupdate PUBLIC setup_updatecore setup_http setup_archive
-    setup_game setup_shell setup_platform_gui Qt6::Widgets OpenSSL::Crypto setup_app)
+    setup_game setup_shell setup_platform_gui Qt6::Widgets OpenSSL::Crypto setup_app
+    setup_platform setup_resources setup_platform)
 endif()
