@@ -21,6 +21,8 @@ public:
     void SetPosition(std::uint64_t position) override;
     void Truncate() override;
     void Reserve(std::uint64_t additional) override;
+    char* Lend(std::size_t size) override;
+    void Commit(std::size_t size) override;
 
     const char* Data() const { return FData; }
     std::size_t Size() const { return FSize; }
@@ -29,6 +31,7 @@ public:
 
 private:
     void Grow(std::size_t needed);
+    void Resize(std::size_t capacity);
 
     char* FData = nullptr;
     std::size_t FSize = 0;

@@ -12,6 +12,8 @@
 
 namespace {
 constexpr std::size_t BufferSize = 256 * 1024;
+constexpr std::size_t DirectThreshold = 64 * 1024;
+constexpr std::size_t DirectPiece = 4 * 1024 * 1024;
 
 std::string Trim(const std::string& text)
 {
@@ -185,6 +187,18 @@ void THttpResponseReader::ReadBody(const THttpResponseHeader& header, THttpStrea
 void THttpResponseReader::ReadCounted(std::uint64_t count, THttpStream& stream)
 {
     while (count > 0) {
+        // A large rest goes straight from the socket into the stream's own memory.
+        if (FBegin == FEnd && count >= DirectThreshold) {
+            std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(count, DirectPiece));
+            if (char* direct = stream.Lend(want)) {
+                std::size_t got = FConnection.Receive(direct, want);
+                stream.Commit(got);
+                if (got == 0)
+                    throw EConnClosedGracefully();
+                count -= got;
+                continue;
+            }
+        }
         if (FBegin == FEnd && !Fill())
             throw EConnClosedGracefully();
         std::size_t take =

@@ -15,4 +15,9 @@ public:
     virtual void Truncate() = 0;
     // A hint that about this many more bytes are coming; the default ignores it.
     virtual void Reserve(std::uint64_t /*additional*/) {}
+    // Room for size bytes at the current position that the reader may fill in place,
+    // saving a copy; nullptr when the stream keeps its memory to itself. Commit then
+    // counts how many of them were filled.
+    virtual char* Lend(std::size_t /*size*/) { return nullptr; }
+    virtual void Commit(std::size_t /*size*/) {}
 };

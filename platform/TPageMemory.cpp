@@ -1,0 +1,14 @@
+#include "platform/TPageMemory.h"
+
+#include <cstdint>
+#include <sys/mman.h>
+#include <unistd.h>
+
+void TPageMemory::HintHugePages(void* data, std::size_t size)
+{
+    const std::uintptr_t page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
+    const std::uintptr_t begin = (reinterpret_cast<std::uintptr_t>(data) + page - 1) & ~(page - 1);
+    const std::uintptr_t end = (reinterpret_cast<std::uintptr_t>(data) + size) & ~(page - 1);
+    if (end > begin)
+        madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+}
