@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <random>
@@ -248,8 +249,10 @@ TEST_F(GameDetectionTest, HostileFilesEndQuickly)
 
     std::mt19937 random(11);
     std::string noise(50u << 20, '\0');
-    for (char& c : noise)
-        c = static_cast<char>(random());
+    for (size_t i = 0; i + 4 <= noise.size(); i += 4) {
+        const uint32_t r = static_cast<uint32_t>(random());
+        std::memcpy(noise.data() + i, &r, 4);
+    }
     WriteFileBytes(prefix + "/system.reg", "WINE REGISTRY Version 2\n" + noise);
     ExpectEmpty(Detect(), false);
 
@@ -258,7 +261,8 @@ TEST_F(GameDetectionTest, HostileFilesEndQuickly)
     WriteFileBytes(dir + "paths.xml", noise.substr(0, 1 << 20) + "res_mods/" + noise.substr(1 << 20, 1 << 20));
     EXPECT_EQ(Detect().TargetDir, "");
     EXPECT_FALSE(Detect().Failed);
-    WriteFileBytes(dir + "paths.xml", std::string(100u << 20, ' ') + "<Path>./res_mods/1.24.0.1</Path>");
+    WriteFileBytes(dir + "paths.xml", "<Path>./res_mods/1.24.0.1</Path>");
+    fs::resize_file(dir + "paths.xml", 100u << 20);
     const RWOTInfo info = Detect();
     EXPECT_EQ(info.ExePath, dir + "WorldOfTanks.exe");
     EXPECT_EQ(info.TargetDir, "");
