@@ -1,0 +1,204 @@
+// The "Upgrade Setup..." button's failures, and the two start-up steps that finish an update.
+#include "UpdateFixture.h"
+
+#include "app/LangTexts.h"
+#include "app/ShellState.h"
+#include "app/TFMain.h"
+#include "platform/Dialogs.h"
+#include "platform/Paths.h"
+#include "platform/TFilePermissions.h"
+#include "update/SelfUpdateHooks.h"
+#include "update/TUpdateServer.h"
+#include "update/TfUpdMess.h"
+#include "update/UpdateState.h"
+
+#include <QDir>
+#include <QPushButton>
+#include <QTest>
+
+#include <filesystem>
+#include <fstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+class UpdateDownload : public UpdateFixture {
+protected:
+    // Opens the window, waits for the button and answers the notice Yes by its button.
+    void PressUpdate()
+    {
+        OpenWindow();
+        WaitCheck();
+        ASSERT_TRUE(Main->BUpdate->isVisible());
+        SetModalHandler([](QDialog* d) {
+            auto* notice = static_cast<TfUpdMess*>(d);
+            notice->show();
+            notice->bYes->click();
+            return notice->result();
+        });
+        Main->BUpdate->click();
+    }
+    QString Row(int row) const { return QString::fromUtf8(LangText(row)); }
+    // Any package left in the folder it is saved to, or beside the program.
+    bool PackageLeft() const
+    {
+        return Exists(PackagePath) || Exists(Prog + "Setup.7z") || Exists(WorkFolder + "/Setup.7z");
+    }
+};
+
+std::string Make7z(const std::string& folder, const std::string& item, const std::string& content)
+{
+    const std::string dir = folder + "/pkgsrc";
+    fs::create_directories(dir);
+    std::ofstream(dir + "/" + item, std::ios::binary) << content;
+    const std::string archive = folder + "/made.7z";
+    fs::remove(archive);
+    const int rc = std::system(("cd " + UpdateFixture::Quote(dir) + " && 7z a -t7z -bd -y " +
+                                UpdateFixture::Quote(archive) + " " + UpdateFixture::Quote(item) + " >/dev/null")
+                                   .c_str());
+    EXPECT_EQ(rc, 0);
+    fs::remove_all(dir);
+    return archive;
+}
+}
+
+TEST_F(UpdateDownload, PackageWithoutNewBuildKeepsTheProgram)
+{
+    InstallBuild("SetupBuild40");
+    const std::string before = Sha256(Prog + "Setup");
+    const std::string pkg = Make7z(Root, "readme.txt", "extra file");
+    fs::copy_file(pkg, Pub() + "Setup.7z");
+    WriteFile(Pub() + "Build.upd", "41\n1.1.4.41\n" + Sha256(pkg) + "\n");
+    WriteFile(Pub() + "UpdateInfo.txt", "notice");
+    PressUpdate();
+    EXPECT_EQ(Messages, QStringList{Row(3)});
+    EXPECT_EQ(Sha256(Prog + "Setup"), before);
+    EXPECT_FALSE(Exists(Prog + "Setup.oldupdate"));
+    EXPECT_EQ(ReadFile(Prog + "readme.txt"), "extra file");  // the package's other items land
+    // Saved beside the staged library, and deleted after the attempt.
+    EXPECT_EQ(PackagePath, ExtractFilePath(LibPath) + "Setup.7z");
+    EXPECT_FALSE(PackageLeft());
+    EXPECT_TRUE(Main->isVisible());
+}
+
+TEST_F(UpdateDownload, EarlierOldBuildBlocksTheSwapUntilALaterStart)
+{
+    InstallBuild("SetupBuild40");
+    const std::string marker = Root + "/started";
+    Publish(MarkerScript(marker), "notice", "1.1.4.41");
+    OpenWindow();
+    WaitCheck();
+    WriteFile(Prog + "Setup.oldupdate", "an earlier build");  // left by an earlier update
+    Main->close();
+    delete fUpdMess;
+    fUpdMess = nullptr;
+    delete Main;
+    Main = nullptr;
+    Messages.clear();
+
+    PressUpdate();
+    EXPECT_EQ(Messages, QStringList{Row(3)});
+    EXPECT_TRUE(Exists(Prog + "Setup.newupdate"));
+    EXPECT_EQ(ReadFile(Prog + "Setup.oldupdate"), "an earlier build");
+    EXPECT_TRUE(TFilePermissions::IsExecutable(Prog + "Setup"));
+    EXPECT_FALSE(PackageLeft());
+
+    // A later start, once the old file is gone, swaps and starts the new build.
+    fs::remove(Prog + "Setup.oldupdate");
+    Messages.clear();
+    EXPECT_TRUE(CompletePendingUpdate("Setup"));
+    EXPECT_TRUE(Messages.isEmpty());
+    EXPECT_FALSE(Exists(Prog + "Setup.newupdate"));
+    EXPECT_TRUE(Exists(Prog + "Setup.oldupdate"));
+    EXPECT_TRUE(TFilePermissions::IsExecutable(Prog + "Setup"));
+    EXPECT_TRUE(WaitFor([&] { return Exists(marker); }, 5000)) << "the new build did not run";
+}
+
+TEST_F(UpdateDownload, TamperedPackageIsNeverSavedOrUnpacked)
+{
+    InstallBuild("SetupBuild40");
+    for (bool key : {true, false}) {
+        TUpdateServer::SetPublicKeyOverride(key ? SETUP_TEST_PUBLIC_KEY : "-");
+        Publish(Bin("SetupBuild41"), "notice", "");
+        WriteFile(Pub() + "Setup.7z", ReadFile(Pub() + "Setup.7z") + "x");
+        Messages.clear();
+        PressUpdate();
+        EXPECT_EQ(Messages, QStringList{Row(3)}) << key;
+        EXPECT_FALSE(Exists(Prog + "Setup.newupdate")) << key;
+        EXPECT_FALSE(Exists(Prog + "Setup.oldupdate")) << key;
+        EXPECT_EQ(PackagePath, "Setup.7z") << "the package was saved";
+        EXPECT_FALSE(PackageLeft());
+        EXPECT_EQ(Sha256(Prog + "Setup"), Sha256(Bin("SetupBuild40")));
+        delete fUpdMess;
+        fUpdMess = nullptr;
+        delete Main;
+        Main = nullptr;
+    }
+}
+
+TEST_F(UpdateDownload, MissingOrUnusablePackageFails)
+{
+    InstallBuild("SetupBuild40");
+    WriteFile(Pub() + "UpdateInfo.txt", "notice");
+    // An old-style two-line notice: no digest to hold the package to.
+    WriteFile(Pub() + "Build.upd", "41\n1.1.4.41\n");
+    for (const char* body : {static_cast<const char*>(nullptr), "", "this is not an archive"}) {
+        fs::remove(Pub() + "Setup.7z");
+        if (body)
+            WriteFile(Pub() + "Setup.7z", body);
+        Messages.clear();
+        PressUpdate();
+        EXPECT_EQ(Messages, QStringList{Row(3)}) << (body ? body : "404");
+        EXPECT_FALSE(PackageLeft());
+        EXPECT_FALSE(Exists(Prog + "Setup.oldupdate"));
+        EXPECT_TRUE(Exists(Prog + "Setup"));
+        delete fUpdMess;
+        fUpdMess = nullptr;
+        delete Main;
+        Main = nullptr;
+    }
+}
+
+TEST_F(UpdateDownload, StartRemovesTheOldBuildThroughTheCleanUpScript)
+{
+    InstallBuild("SetupBuild40");
+    WriteFile(Prog + "Setup.oldupdate", "old build");
+    WriteFile(Pub() + "Build.upd", "40\n1.1.4.40\n");
+    OpenWindow();
+    WaitCheck();
+    EXPECT_EQ(BatPath, WorkFolder + "/DelOldUpdate.bat");
+    EXPECT_EQ(ExtractFilePath(WorkFolder), Tmp + "/");
+    const std::string script = ReadFile(BatPath);
+    EXPECT_EQ(script, "rm -f -- '" + Root + "/prog it'\\''s/Setup.oldupdate'");
+    EXPECT_TRUE(WaitFor([&] { return !Exists(Prog + "Setup.oldupdate"); }, 5000));
+    EXPECT_TRUE(Exists(Prog + "Setup"));
+    EXPECT_TRUE(Messages.isEmpty());
+}
+
+TEST_F(UpdateDownload, PendingSwapAtStart)
+{
+    InstallBuild("SetupBuild40");
+    const std::string marker = Root + "/started";
+    fs::copy_file(MarkerScript(marker), Prog + "Setup.newupdate");  // no execute bits, as unpacked
+
+    // The first rename is refused while an old build is left: row 2, nothing moved.
+    WriteFile(Prog + "Setup.oldupdate", "old build");
+    EXPECT_FALSE(CompletePendingUpdate("Setup"));
+    EXPECT_EQ(Messages, QStringList{QString::fromUtf8(LangText(2))});
+    EXPECT_EQ(ReadFile(Prog + "Setup.oldupdate"), "old build");
+    EXPECT_TRUE(Exists(Prog + "Setup.newupdate"));
+    EXPECT_EQ(Sha256(Prog + "Setup"), Sha256(Bin("SetupBuild40")));
+
+    // Without it: swapped, runnable, started by its path in the current folder.
+    fs::remove(Prog + "Setup.oldupdate");
+    Messages.clear();
+    EXPECT_TRUE(CompletePendingUpdate("Setup"));
+    EXPECT_TRUE(Messages.isEmpty());
+    EXPECT_EQ(Sha256(Prog + "Setup.oldupdate"), Sha256(Bin("SetupBuild40")));
+    EXPECT_TRUE(TFilePermissions::IsExecutable(Prog + "Setup"));
+    EXPECT_TRUE(WaitFor([&] { return Exists(marker); }, 5000));
+
+    // Nothing pending: nothing happens.
+    EXPECT_FALSE(CompletePendingUpdate("Setup"));
+    EXPECT_TRUE(Messages.size() == 0);
+}
