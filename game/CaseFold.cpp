@@ -72,7 +72,13 @@ char32_t NextCodePoint(std::string_view s, size_t& pos)
 std::string FoldCase(std::string_view utf8)
 {
     std::string out;
-    out.reserve(utf8.size());
+    FoldCaseInto(utf8, out);
+    return out;
+}
+
+void FoldCaseInto(std::string_view utf8, std::string& out)
+{
+    out.clear();
     size_t pos = 0;
     while (pos < utf8.size()) {
         const size_t start = pos;
@@ -84,7 +90,6 @@ std::string FoldCase(std::string_view utf8)
         else
             AppendUtf8(out, folded);
     }
-    return out;
 }
 
 bool SameTextNoCase(std::string_view a, std::string_view b)

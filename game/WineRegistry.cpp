@@ -4,7 +4,6 @@
 #include "platform/TReadOnlyFile.h"
 
 #include <cstring>
-#include <vector>
 
 namespace {
 
@@ -21,9 +20,9 @@ int HexDigit(char c)
     return -1;
 }
 
-std::string Utf16ToUtf8(const std::vector<char16_t>& units)
+void Utf16ToUtf8(const std::u16string& units, std::string& out)
 {
-    std::string out;
+    out.clear();
     for (size_t i = 0; i < units.size(); ++i) {
         char32_t cp = units[i];
         if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF) {
@@ -32,15 +31,21 @@ std::string Utf16ToUtf8(const std::vector<char16_t>& units)
         }
         AppendUtf8(out, cp);
     }
-    return out;
 }
+
+// Buffers reused across the lines of one file, so scanning keys does not allocate.
+struct TScratch {
+    std::u16string Units;
+    std::string Text;
+    std::string Folded;
+};
 
 // A string in Wine's escaping, from pos up to the unescaped delimiter, which is consumed.
 // Escapes: \a \b \e \f \n \r \t \v, \x with up to four hex digits, up to three octal
 // digits, and any other character standing for itself. False when the line ends first.
-bool ParseString(std::string_view line, size_t& pos, char delimiter, std::string& out)
+bool ParseString(std::string_view line, size_t& pos, char delimiter, std::string& out, std::u16string& units)
 {
-    std::vector<char16_t> units;
+    units.clear();
     auto push = [&units](char32_t cp) {
         if (cp >= 0x10000) {
             cp -= 0x10000;
@@ -54,7 +59,7 @@ bool ParseString(std::string_view line, size_t& pos, char delimiter, std::string
         const char c = line[pos];
         if (c == delimiter) {
             ++pos;
-            out = Utf16ToUtf8(units);
+            Utf16ToUtf8(units, out);
             return true;
         }
         if (c != '\\') {
@@ -130,10 +135,10 @@ bool ParseTypeNumber(std::string_view line, size_t& pos, uint32_t& type)
 }
 
 // The data after "name=": its type and, for string forms, its text.
-bool ParseData(std::string_view line, size_t pos, TRegistryValue& out)
+bool ParseData(std::string_view line, size_t pos, TRegistryValue& out, TScratch& scratch)
 {
     out = TRegistryValue {};
-    std::string text;
+    std::string& text = scratch.Text;
     if (ConsumePrefix(line, pos, "\"")) {
         out.Type = RegSz;
     } else if (ConsumePrefix(line, pos, "str")) {
@@ -150,7 +155,7 @@ bool ParseData(std::string_view line, size_t pos, TRegistryValue& out)
     } else {
         return false;
     }
-    if (!ParseString(line, pos, '"', text))
+    if (!ParseString(line, pos, '"', text, scratch.Units))
         return false;
     out.Text = text.substr(0, text.find('\0'));
     return true;
@@ -167,6 +172,7 @@ TRegistryLookup FindRegistryValue(std::string_view fileText, std::string_view ke
     const std::string wantedValue = FoldCase(valueName);
     bool keyFound = false;
     bool inKey = false;
+    TScratch scratch;
     size_t start = 0;
     while (start < fileText.size()) {
         const char* nl = static_cast<const char*>(
@@ -183,29 +189,26 @@ TRegistryLookup FindRegistryValue(std::string_view fileText, std::string_view ke
         const char first = line[pos];
         if (first == '[') {
             ++pos;
-            std::string name;
-            inKey = ParseString(line, pos, ']', name) && FoldCase(name) == wantedKey;
+            inKey = ParseString(line, pos, ']', scratch.Text, scratch.Units) &&
+                    (FoldCaseInto(scratch.Text, scratch.Folded), scratch.Folded == wantedKey);
             keyFound = keyFound || inKey;
             continue;
         }
         if (!inKey || (first != '@' && first != '"'))
             continue;
-        std::string name;
-        if (first == '@') {
-            ++pos;
-        } else {
-            ++pos;
-            if (!ParseString(line, pos, '"', name))
-                continue;
-        }
+        scratch.Text.clear();
+        ++pos;
+        if (first == '"' && !ParseString(line, pos, '"', scratch.Text, scratch.Units))
+            continue;
         SkipBlanks(line, pos);
         if (!ConsumePrefix(line, pos, "="))
             continue;
         SkipBlanks(line, pos);
-        if (FoldCase(name) != wantedValue)
+        FoldCaseInto(scratch.Text, scratch.Folded);
+        if (scratch.Folded != wantedValue)
             continue;
         TRegistryValue value;
-        if (ParseData(line, pos, value)) {
+        if (ParseData(line, pos, value, scratch)) {
             out = value;
             return TRegistryLookup::Found;
         }
