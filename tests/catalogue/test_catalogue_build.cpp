@@ -144,14 +144,6 @@ private slots:
         QCOMPARE(ProbeArchive(f.Program + "Mods/pipe.7z").Code, 2);
     }
 
-    void probeMatchesNamesWithoutRegardToCase()
-    {
-        TCatalogueFolder f;
-        f.Archive("Mods/Cross.7z");
-        QVERIFY(ProbeArchive(f.Program + "mods/CROSS.7Z").Usable);
-        QCOMPARE(ProbeArchive(f.Program + "mods/other.7z").Code, 1);
-    }
-
     void readerErrorsLeaveTheProbe()
     {
         TCatalogueFolder f;
@@ -164,15 +156,11 @@ private slots:
         QCOMPARE(ProbeArchive(f.Program + "Mods/gone.7z").Code, 1);
     }
 
-    void notesInTheCurrentLanguage()
+    void russianNotesUseTheirOwnFormatPrefix()
     {
-        LangIndex = 1;
-        QCOMPARE(ProbeNote(1, QStringLiteral("x.7z")), QStringLiteral("File \"x.7z\" not found"));
-        QCOMPARE(ProbeNote(2, QStringLiteral("x.7z")), QStringLiteral("File \"x.7z\" format is not known"));
-        QCOMPARE(ProbeNote(3, QStringLiteral("x.7z")), QStringLiteral("File \"x.7z\" is empty"));
         LangIndex = 0;
         QCOMPARE(ProbeNote(2, QStringLiteral("x.7z")), Note("Формат файла \"", "x.7z", "\" не определен"));
-        QCOMPARE(ProbeNote(1, QStringLiteral("x.7z")), Note("Файл \"", "x.7z", "\" не найден"));
+        QCOMPARE(ProbeNote(3, QStringLiteral("x.7z")), Note("Файл \"", "x.7z", "\" пуст"));
         LangIndex = 1;
     }
 
@@ -334,20 +322,6 @@ private slots:
         const int groups[] = {0, 2, 7, 8, 0};
         for (int i = 0; i < 5; ++i)
             QCOMPARE(p.tree->RadioStates[i].Group, groups[i]);
-    }
-
-    void analysisKeepsRecordsInStepWithNodes()
-    {
-        TPage p;
-        p.folder.WriteCatalogue(Comments);
-        p.folder.Write("A/x.txt", "x");
-        p.folder.Archive("B/b.7z");
-        p.folder.Write("C/c.rar", "not rar");
-        p.folder.Archive("D/d.zip");
-        p.Build(true);
-        QCOMPARE(p.Lines(), (QStringList{"0 0 B", "1 2 b.7z #1", "0 0 D", "1 2 d.zip #2"}));
-        QCOMPARE(static_cast<int>(p.tree->RadioStates.size()), 4);
-        QVERIFY(!p.tree->RadioStates[0].Radio && !p.tree->RadioStates[2].Radio);
     }
 
     void catalogueNamesFallBackToOtherCase()
