@@ -24,9 +24,18 @@
 
 namespace fs = std::filesystem;
 
+namespace {
+// The temporary folder the test run was given; each test points TMPDIR below it.
+const std::string& BaseTemp()
+{
+    static const std::string base = fs::temp_directory_path().string();
+    return base;
+}
+}
+
 void UpdateFixture::SetUp()
 {
-    std::string pattern = fs::temp_directory_path().string() + "/setup-update-XXXXXX";
+    std::string pattern = BaseTemp() + "/setup-update-XXXXXX";
     ASSERT_NE(mkdtemp(pattern.data()), nullptr);
     Root = pattern;
     // A quote and a blank in the folder name: the clean-up line must keep them literal.
@@ -65,6 +74,7 @@ void UpdateFixture::TearDown()
     TUpdateServer::SetPublicKeyOverride({});
     SetExecutablePathOverride({});
     fs::current_path(FOldCwd);
+    setenv("TMPDIR", BaseTemp().c_str(), 1);
     Server.reset();
     std::error_code ignored;
     fs::remove_all(Root, ignored);

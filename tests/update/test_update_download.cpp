@@ -25,11 +25,13 @@ namespace {
 class UpdateDownload : public UpdateFixture {
 protected:
     // Opens the window, waits for the button and answers the notice Yes by its button.
-    void PressUpdate()
+    void PressUpdate(const std::function<void()>& beforeClick = {})
     {
         OpenWindow();
         WaitCheck();
         ASSERT_TRUE(Main->BUpdate->isVisible());
+        if (beforeClick)
+            beforeClick();
         SetModalHandler([](QDialog* d) {
             auto* notice = static_cast<TfUpdMess*>(d);
             notice->show();
@@ -86,17 +88,8 @@ TEST_F(UpdateDownload, EarlierOldBuildBlocksTheSwapUntilALaterStart)
     InstallBuild("SetupBuild40");
     const std::string marker = Root + "/started";
     Publish(MarkerScript(marker), "notice", "1.1.4.41");
-    OpenWindow();
-    WaitCheck();
-    WriteFile(Prog + "Setup.oldupdate", "an earlier build");  // left by an earlier update
-    Main->close();
-    delete fUpdMess;
-    fUpdMess = nullptr;
-    delete Main;
-    Main = nullptr;
-    Messages.clear();
-
-    PressUpdate();
+    // Left by an earlier update after this start's clean-up had looked.
+    PressUpdate([&] { WriteFile(Prog + "Setup.oldupdate", "an earlier build"); });
     EXPECT_EQ(Messages, QStringList{Row(3)});
     EXPECT_TRUE(Exists(Prog + "Setup.newupdate"));
     EXPECT_EQ(ReadFile(Prog + "Setup.oldupdate"), "an earlier build");

@@ -34,6 +34,9 @@ protected:
         env.insert("SETUP_TEST_QUIT_AFTER_MS", "30000");
         p.setProcessEnvironment(env);
         p.setWorkingDirectory(QString::fromStdString(Prog));
+        // The new build inherits these; a pipe closed with the old one would kill it.
+        p.setStandardOutputFile(QString::fromStdString(Root + "/stdout"));
+        p.setStandardErrorFile(QString::fromStdString(Root + "/stderr"));
         p.start(QString::fromStdString(Prog + "Setup"), {});
         ASSERT_TRUE(p.waitForFinished(40000));
         EXPECT_EQ(p.exitCode(), 0) << Log();
