@@ -14,7 +14,7 @@ TCatalogueBuilder::TCatalogueBuilder(TCheckTreeView* tree, QWidget* analyzPanel,
 
 void TCatalogueBuilder::Build()
 {
-    FTree->LoadFromFile(ConfPath);
+    FTree->LoadFromFile(QString::fromStdString(ConfPath));
 }
 #endif
 

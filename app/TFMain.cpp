@@ -3,6 +3,7 @@
 #include "app/LangTexts.h"
 #include "app/ResourceStaging.h"
 #include "app/ShellState.h"
+#include "archive/ThUnPackFiles.h"
 #include "catalogue/TCatalogueBuilder.h"
 #include "catalogue/TCheckTreeView.h"
 #include "catalogue/TTreeNode.h"
@@ -14,6 +15,7 @@
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
 #include "platform/SystemInfo.h"
+#include "platform/TThread.h"
 #include "update/SelfUpdateHooks.h"
 
 #include <QApplication>
@@ -23,6 +25,7 @@
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
@@ -377,6 +380,7 @@ void TFMain::GoNextPage()
         SetSystemMenu(false);
         ShowPage(PageProgress);
         InstallFinished = false;
+        LastItemList = files;
         StartInstaller(files, dir);
         break;
     }
@@ -463,12 +467,33 @@ bool TFMain::HasSystemMenu() const
 
 void TFMain::BCancelClick()
 {
-    // The installation branch comes with the unpack worker.
+    // A worker that has already ended may have freed itself: suspend only one still in being.
+    if (!InstallFinished && Installer && TThread::SuspendIfAlive(Installer)) {
+        if (ShowMessageBox(Text(31), TMsgButtons::YesNo) == TMsgResult::Yes) {
+            InstallFinished = true;
+            Installer->Resume();
+            close();
+        } else {
+            Installer->Resume();
+        }
+        return;
+    }
     close();
 }
 
 void TFMain::StartInstaller(const tFilesArray& files, const std::string& targetFolder)
 {
-    (void)files;
-    (void)targetFolder;
+    TInstallControls controls;
+    controls.PBMain = PBMain;
+    controls.PBFile = PBFile;
+    controls.PCFrames = PCFrames;
+    controls.BCancel = BCancel;
+    controls.SetSystemMenu = [self = QPointer<TFMain>(this)](bool on) {
+        if (self)
+            self->SetSystemMenu(on);
+    };
+    auto* worker = new ThUnPackFiles(true, targetFolder, files, controls);
+    Installer = worker;
+    worker->SetFreeOnTerminate(true);
+    worker->Resume();
 }

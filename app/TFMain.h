@@ -78,6 +78,9 @@ public:
     void SetSystemMenu(bool on);
     bool HasSystemMenu() const;
 
+    // The item list of the last installation started, as handed to the worker.
+    tFilesArray LastItemList;
+
     // Hands the item list and the target folder, exactly as typed, to the unpack worker.
     void StartInstaller(const tFilesArray& files, const std::string& targetFolder);
     // Geometry of the reference layout (120 ppi) scaled to the screen.

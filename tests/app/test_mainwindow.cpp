@@ -213,7 +213,9 @@ private slots:
     void unwritableTempFolderStillStarts()
     {
         TProgramFolder folder;
-        ::setenv("TMPDIR", "/proc/no-such-folder", 1);
+        // A file where the temporary folder should be: nothing can be made below it.
+        folder.WriteFile("not-a-folder", "x");
+        ::setenv("TMPDIR", (folder.Program + "not-a-folder").c_str(), 1);
         auto w = ShowMain("en_US.UTF-8");
         QVERIFY(w->isVisible());
         QVERIFY(ConfStaged && LibStaged);

@@ -10,6 +10,7 @@
 #include "platform/Dialogs.h"
 #include "platform/FileSystem.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
