@@ -18,6 +18,8 @@ public:
     static constexpr int NodeRole = Qt::UserRole;
     static constexpr int StateRole = Qt::UserRole + 1;
     static constexpr int ImageRole = Qt::UserRole + 2;
+    // Whether the row is to be expanded when it goes back into the widget.
+    static constexpr int ExpandedRole = Qt::UserRole + 3;
 
 private:
     TCustomCheckTreeView* FView;

@@ -252,17 +252,27 @@ void TCustomCheckTreeView::SetSortType(TSortType type)
 
 void TCustomCheckTreeView::FullExpand()
 {
-    expandAll();
+    if (!FDetached) {
+        expandAll();
+        return;
+    }
+    for (TTreeNode* n = FItems->GetFirstNode(); n; n = n->GetNext()) {
+        if (n->HasChildren())
+            n->ViewItem()->setData(0, TCheckTreeDelegate::ExpandedRole, true);
+    }
 }
 
 TTreeNode* TCustomCheckTreeView::Selected() const
 {
-    return NodeOfItem(currentItem());
+    return FDetached ? FSavedCurrent : NodeOfItem(currentItem());
 }
 
 void TCustomCheckTreeView::SetSelected(TTreeNode* node)
 {
-    setCurrentItem(node ? node->ViewItem() : nullptr);
+    if (FDetached)
+        FSavedCurrent = node;
+    else
+        setCurrentItem(node ? node->ViewItem() : nullptr);
 }
 
 TTreeNode* TCustomCheckTreeView::GetNodeAt(const QPoint& pos) const
@@ -380,24 +390,35 @@ void TCustomCheckTreeView::mouseDoubleClickEvent(QMouseEvent* event)
 
 void TCustomCheckTreeView::NodeAdded(TTreeNode* node)
 {
+    if (node->StateIndex() == -1)
+        FMayHaveUnset = true;
+    AddRow(node);
+}
+
+void TCustomCheckTreeView::AddRow(TTreeNode* node)
+{
     auto* item = new QTreeWidgetItem;
     item->setText(0, node->Text());
     item->setData(0, TCheckTreeDelegate::NodeRole, QVariant::fromValue<quintptr>(reinterpret_cast<quintptr>(node)));
     item->setData(0, TCheckTreeDelegate::StateRole, node->StateIndex());
     item->setData(0, TCheckTreeDelegate::ImageRole, node->ImageIndex());
     node->SetViewItem(item);
-    if (node->StateIndex() == -1)
-        FMayHaveUnset = true;
     QTreeWidgetItem* parentItem = node->Parent() ? node->Parent()->ViewItem() : nullptr;
     const TTreeNode* next = node->GetNextSibling();
+    QTreeWidgetItem* nextItem = next ? next->ViewItem() : nullptr;
     if (parentItem) {
-        if (next && next->ViewItem())
-            parentItem->insertChild(parentItem->indexOfChild(next->ViewItem()), item);
+        if (nextItem)
+            parentItem->insertChild(parentItem->indexOfChild(nextItem), item);
         else
             parentItem->addChild(item);
+    } else if (FDetached) {
+        if (nextItem)
+            FDetachedTops.insert(FDetachedTops.indexOf(nextItem), item);
+        else
+            FDetachedTops.append(item);
     } else {
-        if (next && next->ViewItem())
-            insertTopLevelItem(indexOfTopLevelItem(next->ViewItem()), item);
+        if (nextItem)
+            insertTopLevelItem(indexOfTopLevelItem(nextItem), item);
         else
             addTopLevelItem(item);
     }
@@ -405,7 +426,16 @@ void TCustomCheckTreeView::NodeAdded(TTreeNode* node)
 
 void TCustomCheckTreeView::NodeDeleting(TTreeNode* node)
 {
-    delete node->ViewItem();
+    for (TTreeNode* p = FSavedCurrent; p; p = p->Parent()) {
+        if (p == node) {
+            FSavedCurrent = nullptr;
+            break;
+        }
+    }
+    QTreeWidgetItem* item = node->ViewItem();
+    if (FDetached && !node->Parent())
+        FDetachedTops.removeOne(item);
+    delete item;
     node->SetViewItem(nullptr);
 }
 
@@ -426,26 +456,70 @@ void TCustomCheckTreeView::NodeChanged(TTreeNode* node)
 
 void TCustomCheckTreeView::NodesClearing()
 {
-    clear();
+    FSavedCurrent = nullptr;
+    if (FDetached) {
+        qDeleteAll(FDetachedTops);
+        FDetachedTops.clear();
+    } else {
+        clear();
+    }
 }
 
 void TCustomCheckTreeView::NodesReordered()
 {
-    // Rebuild the rows in the collection's new order.
-    clear();
+    // Rebuild the rows in the collection's new order, keeping what was expanded.
+    std::vector<TTreeNode*> expanded;
+    for (TTreeNode* n = FItems->GetFirstNode(); n; n = n->GetNext()) {
+        if (n->ViewItem() && (FDetached ? n->ViewItem()->data(0, TCheckTreeDelegate::ExpandedRole).toBool()
+                                        : n->ViewItem()->isExpanded()))
+            expanded.push_back(n);
+    }
+    TTreeNode* current = Selected();
+    NodesClearing();
     for (TTreeNode* n = FItems->GetFirstNode(); n; n = n->GetNext())
         n->SetViewItem(nullptr);
     for (TTreeNode* n = FItems->GetFirstNode(); n; n = n->GetNext())
-        NodeAdded(n);
+        AddRow(n);
+    for (TTreeNode* n : expanded) {
+        if (FDetached)
+            n->ViewItem()->setData(0, TCheckTreeDelegate::ExpandedRole, true);
+        else
+            n->ViewItem()->setExpanded(true);
+    }
+    SetSelected(current);
 }
 
 void TCustomCheckTreeView::UpdateBegun()
 {
     setUpdatesEnabled(false);
+    FSavedCurrent = Selected();
+    std::vector<QTreeWidgetItem*> expanded;
+    for (TTreeNode* n = FItems->GetFirstNode(); n; n = n->GetNext()) {
+        if (n->ViewItem() && n->ViewItem()->isExpanded())
+            expanded.push_back(n->ViewItem());
+    }
+    FDetachedTops = invisibleRootItem()->takeChildren();
+    FDetached = true;
+    for (QTreeWidgetItem* item : expanded)
+        item->setData(0, TCheckTreeDelegate::ExpandedRole, true);
 }
 
 void TCustomCheckTreeView::UpdateEnded()
 {
+    FDetached = false;
+    addTopLevelItems(FDetachedTops);
+    FDetachedTops.clear();
+    // The layout is still pending here, so expanding only records the rows.
+    for (TTreeNode* n = FItems->GetFirstNode(); n; n = n->GetNext()) {
+        QTreeWidgetItem* item = n->ViewItem();
+        if (item->data(0, TCheckTreeDelegate::ExpandedRole).toBool()) {
+            item->setData(0, TCheckTreeDelegate::ExpandedRole, QVariant());
+            item->setExpanded(true);
+        }
+    }
+    if (FSavedCurrent)
+        setCurrentItem(FSavedCurrent->ViewItem());
+    FSavedCurrent = nullptr;
     setUpdatesEnabled(true);
     RelayoutRows();
 }

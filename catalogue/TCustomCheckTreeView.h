@@ -106,7 +106,14 @@ private:
     bool OnCheckBand(const QPoint& pos) const;
     void RelayoutRows();
 
+    void AddRow(TTreeNode* node);
+
     std::unique_ptr<TTreeNodes> FItems;
+    // Inside an update bracket the rows are taken out of the widget, so that adding and
+    // deleting them costs no model signals and no relayout of the expanded tree.
+    bool FDetached = false;
+    QList<QTreeWidgetItem*> FDetachedTops;
+    TTreeNode* FSavedCurrent = nullptr;
     bool FShowCheckImage = true;
     bool FMayHaveUnset = false;
     TImageList* FImages = nullptr;

@@ -61,6 +61,7 @@ TTreeNode* TTreeNodes::Link(TTreeNode* parent, TTreeNode* before, const QString&
         while (before && QString::localeAwareCompare(before->FText, text) <= 0)
             before = before->FNextSibling;
     }
+    TTreeNode* oldLast = FOrderValid ? GetLastNode() : nullptr;
     auto* node = new TTreeNode(this, parent, text);
     TTreeNode*& first = parent ? parent->FFirstChild : FFirstRoot;
     TTreeNode*& last = parent ? parent->FLastChild : FLastRoot;
@@ -85,36 +86,45 @@ TTreeNode* TTreeNodes::Link(TTreeNode* parent, TTreeNode* before, const QString&
     ++FCount;
 
     if (FOrderValid) {
-        TTreeNode* pred = node->GetPrev();
-        if (pred == (FOrder.empty() ? nullptr : FOrder.back())) {
-            // Appending in pre-order, the loader's and the builder's usual case.
-            node->FIndex = static_cast<int>(FOrder.size());
-            if (FIndexValidTo == node->FIndex)
-                ++FIndexValidTo;
-            FOrder.push_back(node);
-        } else {
-            const int pos = pred ? IndexOf(pred) + 1 : 0;
-            FOrder.insert(FOrder.begin() + pos, node);
-            node->FIndex = pos;
-            FIndexValidTo = std::min(FIndexValidTo, pos);
-        }
+        if (node->GetPrev() == oldLast)
+            AppendSlot(node);  // appending in pre-order, the usual case
+        else
+            FOrderValid = false;
     }
     if (FObserver)
         FObserver->NodeAdded(node);
     return node;
 }
 
+void TTreeNodes::AppendSlot(TTreeNode* node) const
+{
+    node->FIndex = static_cast<int>(FSlots.size());
+    FSlots.push_back(node);
+    // Fenwick node m covers slots (m - lowbit(m), m]: this slot plus the live count of the rest.
+    const int m = static_cast<int>(FSlots.size());
+    const int low = m & -m;
+    FLive.push_back(1 + LivePrefix(m - 1) - LivePrefix(m - low));
+}
+
+int TTreeNodes::LivePrefix(int slot) const
+{
+    int sum = 0;
+    for (int i = slot; i > 0; i -= i & -i)
+        sum += FLive[i - 1];
+    return sum;
+}
+
 void TTreeNodes::EnsureOrder() const
 {
     if (FOrderValid)
         return;
-    FOrder.clear();
-    FOrder.reserve(FCount);
-    for (TTreeNode* n = FFirstRoot; n; n = n->GetNext()) {
-        n->FIndex = static_cast<int>(FOrder.size());
-        FOrder.push_back(n);
-    }
-    FIndexValidTo = static_cast<int>(FOrder.size());
+    FSlots.clear();
+    FLive.clear();
+    FSlots.reserve(FCount);
+    FLive.reserve(FCount);
+    for (TTreeNode* n = FFirstRoot; n; n = n->GetNext())
+        AppendSlot(n);
+    FDeadSlots = 0;
     FOrderValid = true;
 }
 
@@ -123,13 +133,7 @@ int TTreeNodes::IndexOf(const TTreeNode* node) const
     if (!node || node->FOwner != this)
         return -1;
     EnsureOrder();
-    if (node->FIndex >= 0 && node->FIndex < FIndexValidTo && FOrder[node->FIndex] == node)
-        return node->FIndex;
-    const int size = static_cast<int>(FOrder.size());
-    for (int i = FIndexValidTo; i < size; ++i)
-        FOrder[i]->FIndex = i;
-    FIndexValidTo = size;
-    return node->FIndex;
+    return LivePrefix(node->FIndex);
 }
 
 TTreeNode* TTreeNodes::Item(int absoluteIndex) const
@@ -137,7 +141,19 @@ TTreeNode* TTreeNodes::Item(int absoluteIndex) const
     if (absoluteIndex < 0 || absoluteIndex >= FCount)
         return nullptr;
     EnsureOrder();
-    return FOrder[absoluteIndex];
+    // Descend the Fenwick tree to the slot holding the (absoluteIndex + 1)-th live node.
+    int pos = 0;
+    int remaining = absoluteIndex + 1;
+    int step = 1;
+    while (step * 2 <= static_cast<int>(FLive.size()))
+        step *= 2;
+    for (; step > 0; step /= 2) {
+        if (pos + step <= static_cast<int>(FLive.size()) && FLive[pos + step - 1] < remaining) {
+            pos += step;
+            remaining -= FLive[pos - 1];
+        }
+    }
+    return FSlots[pos];
 }
 
 void TTreeNodes::Clear()
@@ -152,9 +168,10 @@ void TTreeNodes::Clear()
     }
     FFirstRoot = FLastRoot = nullptr;
     FCount = 0;
-    FOrder.clear();
+    FSlots.clear();
+    FLive.clear();
     FOrderValid = true;
-    FIndexValidTo = 0;
+    FDeadSlots = 0;
 }
 
 void TTreeNodes::Delete(TTreeNode* node)
@@ -166,9 +183,15 @@ void TTreeNodes::Delete(TTreeNode* node)
     for (TTreeNode* p = node; p && !end; p = p->FParent)
         end = p->FNextSibling;
     int size = 0;
-    for (TTreeNode* n = node; n != end; n = n->GetNext())
+    for (TTreeNode* n = node; n != end; n = n->GetNext()) {
         ++size;
-    const int pos = FOrderValid ? IndexOf(node) : -1;
+        if (FOrderValid) {
+            FSlots[n->FIndex] = nullptr;
+            for (int i = n->FIndex + 1; i <= static_cast<int>(FLive.size()); i += i & -i)
+                --FLive[i - 1];
+        }
+    }
+    FDeadSlots += size;
     if (FObserver)
         FObserver->NodeDeleting(node);
 
@@ -186,10 +209,9 @@ void TTreeNodes::Delete(TTreeNode* node)
     if (parent)
         --parent->FChildCount;
     FCount -= size;
-    if (pos >= 0) {
-        FOrder.erase(FOrder.begin() + pos, FOrder.begin() + pos + size);
-        FIndexValidTo = std::min(FIndexValidTo, pos);
-    }
+    // Compact once most slots are empty.
+    if (FDeadSlots > 4096 && FDeadSlots > FCount)
+        FOrderValid = false;
     FreeSubtree(node);
 }
 

@@ -52,6 +52,8 @@ public:
 private:
     TTreeNode* Link(TTreeNode* parent, TTreeNode* before, const QString& text);
     void EnsureOrder() const;
+    void AppendSlot(TTreeNode* node) const;
+    int LivePrefix(int slot) const;  // live slots before `slot`
     static void FreeSubtree(TTreeNode* node);
 
     TTreeNodesObserver* FObserver;
@@ -60,9 +62,12 @@ private:
     int FCount = 0;
     int FUpdateCount = 0;
     bool FSorted = false;
-    // Pre-order cache: FOrder always matches the tree when FOrderValid; the nodes' own
-    // FIndex fields are right for positions below FIndexValidTo.
-    mutable std::vector<TTreeNode*> FOrder;
+    // Pre-order slots, valid when FOrderValid: every node sits in slot FIndex, deleted
+    // nodes leave an empty slot, and a Fenwick tree over the slots counts the live ones, so
+    // index lookups and deletions are logarithmic. Appending in pre-order (what loaders and
+    // builders do) keeps the slots; an insertion elsewhere makes them be rebuilt.
+    mutable std::vector<TTreeNode*> FSlots;
+    mutable std::vector<int> FLive;  // Fenwick tree, 1-based
     mutable bool FOrderValid = true;
-    mutable int FIndexValidTo = 0;
+    mutable int FDeadSlots = 0;
 };

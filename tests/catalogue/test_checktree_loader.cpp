@@ -185,6 +185,34 @@ TEST(TreeNodes, AbsoluteIndicesFollowEveryChange)
     EXPECT_EQ(nodes.Item(0), nullptr);
 }
 
+// The builder's hide walk: note the index, step back, delete, carry on; past the point
+// where the index cache compacts itself.
+TEST(TreeNodes, DeletingByIndexInALoop)
+{
+    TTreeNodes nodes;
+    for (int f = 0; f < 100; ++f) {
+        TTreeNode* folder = nodes.AddChild(nullptr, "folder");
+        for (int i = 0; i < 99; ++i)
+            nodes.AddChild(folder, i % 3 ? "drop" : "keep");
+    }
+    for (TTreeNode* n = nodes.GetFirstNode(); n;) {
+        if (n->Text() != "drop") {
+            n = n->GetNext();
+            continue;
+        }
+        const int index = n->AbsoluteIndex();
+        n = index ? n->GetPrev() : n->GetNext();
+        nodes.Item(index)->Delete();
+        ASSERT_EQ(n->AbsoluteIndex(), index - 1);
+    }
+    ASSERT_EQ(nodes.Count(), 100 * 34);
+    int i = 0;
+    for (TTreeNode* n = nodes.GetFirstNode(); n; n = n->GetNext(), ++i) {
+        ASSERT_EQ(nodes.Item(i), n);
+        ASSERT_EQ(n->AbsoluteIndex(), i);
+    }
+}
+
 TEST(TreeNodes, SortedSiblingsByText)
 {
     TTreeNodes nodes;
