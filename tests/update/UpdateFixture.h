@@ -24,7 +24,7 @@ public:
     // Runs a shell command; its exit status.
     static int Shell(const std::string& command);
     static std::string Quote(const std::string& s);
-    static std::string Bin(const std::string& name) { return std::string(SETUP_TEST_BIN) + "/" + name; }
+    static std::string Bin(const std::string& name) { return std::string(SETUP_TEST_BIN) + "/" + name + ".small"; }
 
 protected:
     void SetUp() override;
