@@ -134,7 +134,7 @@ void UpdateFixture::InstallBuild(const std::string& binName)
     fs::permissions(Prog + "Setup", fs::perms(0755));
 }
 
-void UpdateFixture::Publish(const std::string& build, const std::string& info, const std::string& version,
+std::string UpdateFixture::Publish(const std::string& build, const std::string& info, const std::string& version,
                             const std::string& keyPem)
 {
     WriteFile(Root + "/UpdateInfo.txt", info);
@@ -142,8 +142,9 @@ void UpdateFixture::Publish(const std::string& build, const std::string& info, c
                             (version.empty() ? std::string() : " --version " + version) + " " +
                             Quote(build) + " " + Quote(Root + "/UpdateInfo.txt") + " " +
                             Quote(keyPem.empty() ? std::string(SETUP_TEST_KEY_PEM) : keyPem) + " " +
-                            Quote(Pub()) + " >/dev/null";
-    ASSERT_EQ(Shell(cmd), 0) << cmd;
+                            Quote(Pub()) + " >" + Quote(Root + "/publish.out");
+    EXPECT_EQ(Shell(cmd), 0) << cmd;
+    return ReadFile(Root + "/publish.out");
 }
 
 std::string UpdateFixture::MarkerScript(const std::string& marker)

@@ -35,8 +35,8 @@ protected:
     // Copies a build from the test's bin folder into the program folder as "Setup".
     void InstallBuild(const std::string& binName);
     // Runs the publishing tool: build as Setup.newupdate into Pub(). keyPem "" uses the
-    // tree's test key.
-    void Publish(const std::string& build, const std::string& info, const std::string& version,
+    // tree's test key. Returns what the tool printed.
+    std::string Publish(const std::string& build, const std::string& info, const std::string& version,
                  const std::string& keyPem = {});
     // A shell script that stands in for a new build: it writes marker into its current folder.
     std::string MarkerScript(const std::string& marker);

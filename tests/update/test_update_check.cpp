@@ -196,7 +196,10 @@ TEST_F(UpdateCheck, BuiltInKeyRequiresAValidSignature)
 {
     InstallBuild("SetupBuild40");
     TUpdateServer::SetPublicKeyOverride(SETUP_TEST_PUBLIC_KEY);
-    Publish(Bin("SetupBuild41"), "signed notice", "");
+    // The tool names the key to build in.
+    EXPECT_NE(Publish(Bin("SetupBuild41"), "signed notice", "").find(std::string("SETUP_UPDATE_PUBLIC_KEY=") +
+                                                                     SETUP_TEST_PUBLIC_KEY),
+              std::string::npos);
     const std::string signedUpd = ReadFile(Pub() + "Build.upd");
 
     OpenWindow();
