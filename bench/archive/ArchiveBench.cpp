@@ -48,7 +48,7 @@ void MakeModTree(const fs::path& root)
         Write(root / ("res/gui/scaleform/" + std::to_string(i % 40) + "/part" + std::to_string(i) + ".xml"),
               "<root>\n" + xml.substr(0, 20000 + (rng() % 20000)) + "</root>\n");
     for (int i = 0; i < 300; ++i) {
-        std::string tex(300000 + rng() % 100000, '\0');
+        std::string tex(210000 + rng() % 100000, '\0');
         for (size_t k = 0; k + 8 <= tex.size(); k += 8) {
             const uint64_t v = rng();
             std::memcpy(&tex[k], &v, 8);
