@@ -90,6 +90,10 @@ TEST(CheckTreeLoader, LineEndsBlankLinesAndEncodings)
     l.Load("\xEF\xBB\xBF" "1F00\xD0\x9F\xD1\x80\xD0\xB8\xD1\x86\xD0\xB5\xD0\xBB\xD1\x8B.7z");
     EXPECT_EQ(l.nodes.Item(0)->Text(), QString::fromUtf8("Прицелы.7z"));
 
+    // A 1 MB name is just a long name.
+    l.Load("1F00" + QByteArray(1 << 20, 'n'));
+    EXPECT_EQ(l.nodes.Item(0)->Text().size(), 1 << 20);
+
     // NUL bytes are plain characters, not the end of the text.
     l.Load(QByteArray("1F00a\0b\n1F00c", 13));
     ASSERT_EQ(l.nodes.Count(), 2);
