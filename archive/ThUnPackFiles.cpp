@@ -8,6 +8,7 @@
 #include "platform/Dialogs.h"
 #include "platform/Paths.h"
 
+#include <atomic>
 #include <chrono>
 #include <exception>
 
@@ -17,6 +18,8 @@ namespace {
 constexpr auto UpdaterEndLimit = std::chrono::seconds(5);
 
 constexpr int PageDone = 4;
+
+std::atomic<int> Live{0};
 }
 
 ThUnPackFiles::ThUnPackFiles(bool createSuspended, const std::string& targetFolder,
@@ -25,6 +28,17 @@ ThUnPackFiles::ThUnPackFiles(bool createSuspended, const std::string& targetFold
 {
     InstallFinished = false;
     SetFinishBeforeQuit(true);
+    ++Live;
+}
+
+ThUnPackFiles::~ThUnPackFiles()
+{
+    --Live;
+}
+
+int ThUnPackFiles::LiveCount()
+{
+    return Live;
 }
 
 void ThUnPackFiles::PrepareMainBar()

@@ -14,6 +14,10 @@ public:
     // Clears InstallFinished.
     ThUnPackFiles(bool createSuspended, const std::string& targetFolder, const tFilesArray& files,
                   const TInstallControls& controls);
+    ~ThUnPackFiles() override;
+
+    // Workers in being (a free-on-terminate worker leaves this count when it has ended).
+    static int LiveCount();
 
     // The synchronised calls; they run on the main thread.
     void PrepareMainBar();

@@ -125,13 +125,17 @@ TThread::TThread(bool createSuspended) : FSuspendCount(createSuspended ? 1 : 0)
 
 TThread::~TThread()
 {
-    {
-        std::lock_guard lock(GMutex);
-        GLive.erase(this);
-    }
+    WaitFor();
+    std::lock_guard lock(GMutex);
+    GLive.erase(this);
+}
+
+void TThread::WaitFor()
+{
     std::unique_lock lock(FMutex);
-    if (FStarted && !FDone && FThreadId != std::this_thread::get_id())
-        FGate.wait(lock, [this] { return FDone; });
+    if (FFreeOnTerminate || !FStarted || FThreadId == std::this_thread::get_id())
+        return;
+    FGate.wait(lock, [this] { return FDone; });
 }
 
 void TThread::Resume()
@@ -266,7 +270,7 @@ void TThread::Run()
     for (;;) {
         std::unique_lock g(GMutex);
         std::unique_lock lock(FMutex);
-        if (FSuspendCount == 0 || GQuitting) {
+        if (!FFreeOnTerminate || FSuspendCount == 0 || GQuitting) {
             GLive.erase(this);
             break;
         }

@@ -28,6 +28,10 @@ public:
     bool FreeOnTerminate() const;
     void Terminate();
     bool Terminated() const;
+    // Blocks until a started thread's body has ended (never for a free-on-terminate one,
+    // which may be gone). A class that is deleted by others while it may still run calls
+    // this in its own destructor: by the base destructor the body's object is already gone.
+    void WaitFor();
 
     // Suspends t if it is still in being (a free-on-terminate thread may have deleted
     // itself); true when it was suspended. A suspended thread stays in being until resumed,
