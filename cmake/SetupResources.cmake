@@ -50,4 +50,6 @@ function(setup_finalize_resources)
   add_library(setup_resources STATIC ${dir}/EmbeddedData.S ${dir}/EmbeddedTable.cpp)
   target_include_directories(setup_resources PRIVATE ${CMAKE_SOURCE_DIR})
   target_link_libraries(setup_resources PUBLIC setup_platform)
+  # The lookup in setup_platform calls into the table: a static cycle, resolved by CMake.
+  target_link_libraries(setup_platform PUBLIC setup_resources)
 endfunction()

@@ -19,6 +19,10 @@ bool SpawnDetached(const char* file, char* const argv[])
         posix_spawn_file_actions_t fa;
         posix_spawn_file_actions_init(&fa);
         posix_spawn_file_actions_addopen(&fa, 0, "/dev/null", O_RDONLY, 0);
+        // A pipe the parent held may close after it quits; the child must not die of it.
+        for (int fd : {1, 2})
+            if (!::isatty(fd))
+                posix_spawn_file_actions_addopen(&fa, fd, "/dev/null", O_WRONLY, 0);
         pid_t child = 0;
         const int rc = ::posix_spawn(&child, file, &fa, nullptr, argv, environ);
         ::_exit(rc == 0 ? 0 : 1);
