@@ -7,6 +7,7 @@
 #include <mutex>
 
 std::atomic<int> ThPBFUpdate::PassIntervalMs{15};
+std::atomic<int64_t> ThPBFUpdate::CpuMicroseconds{0};
 
 namespace {
 std::mutex LiveMutex;
@@ -72,6 +73,7 @@ void ThPBFUpdate::UpdateFileBar()
 
 void ThPBFUpdate::Execute()
 {
+    const double cpuStart = CurrentThreadCpuSeconds();
     while (!FileBarStop) {
         Synchronize([this] { UpdateFileBar(); });
         if (ApplicationQuitting())
@@ -81,4 +83,5 @@ void ThPBFUpdate::Execute()
             WaitFileBarStop(std::chrono::milliseconds(pause));
     }
     FileBarStop = true;
+    CpuMicroseconds += static_cast<int64_t>((CurrentThreadCpuSeconds() - cpuStart) * 1e6);
 }

@@ -22,6 +22,8 @@ public:
     static std::atomic<int> PassIntervalMs;
     // Updaters in being, and a wait (bounded) until none is.
     static int LiveCount();
+    // CPU time all updaters have used so far, in microseconds.
+    static std::atomic<int64_t> CpuMicroseconds;
     static bool WaitUntilNoneLive(std::chrono::milliseconds limit);
 
 protected:

@@ -5,6 +5,7 @@
 #include <QThread>
 
 #include <chrono>
+#include <ctime>
 #include <deque>
 #include <exception>
 #include <memory>
@@ -200,6 +201,14 @@ bool TThread::SuspendIfAlive(TThread* t)
     std::lock_guard lock(t->FMutex);
     ++t->FSuspendCount;
     return true;
+}
+
+double TThread::CurrentThreadCpuSeconds()
+{
+    timespec ts{};
+    if (::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts) != 0)
+        return 0;
+    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
 }
 
 bool TThread::ApplicationQuitting()

@@ -37,6 +37,8 @@ public:
     // itself); true when it was suspended. A suspended thread stays in being until resumed,
     // so a Resume after a true answer is safe.
     static bool SuspendIfAlive(TThread* t);
+    // CPU time the calling thread has used, in seconds.
+    static double CurrentThreadCpuSeconds();
     // True once the application's event loop has ended: synchronised calls no longer run.
     static bool ApplicationQuitting();
 
