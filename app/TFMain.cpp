@@ -280,9 +280,12 @@ void TFMain::FormShow()
 
 void TFMain::FormClose()
 {
-    if (ConfStaged && FileExists(ConfPath))
+    // Only copies this run made are deleted, never a file the path was later pointed at.
+    const std::string mine = WorkFolder + PathDelim;
+    auto isStagedCopy = [&mine](const std::string& path) { return path.rfind(mine, 0) == 0; };
+    if (ConfStaged && isStagedCopy(ConfPath) && FileExists(ConfPath))
         DeleteFile(ConfPath);
-    if (LibStaged && FileExists(LibPath))
+    if (LibStaged && isStagedCopy(LibPath) && FileExists(LibPath))
         DeleteFile(LibPath);
 }
 

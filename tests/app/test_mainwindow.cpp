@@ -210,6 +210,19 @@ private slots:
         QVERIFY(DirectoryExists(WorkFolder));
     }
 
+    void closeDeletesOnlyTheCopiesItMade()
+    {
+        TProgramFolder folder;
+        auto w = ShowMain("en_US.UTF-8");
+        const std::string staged = LibPath;
+        folder.WriteFile("elsewhere.so", "keep me");
+        LibPath = folder.Program + "elsewhere.so";  // a path pointed elsewhere after staging
+        w->close();
+        QCOMPARE(folder.ReadFile(LibPath), std::string("keep me"));
+        QVERIFY(FileExists(staged));
+        QVERIFY(!FileExists(ConfPath));
+    }
+
     void unwritableTempFolderStillStarts()
     {
         TProgramFolder folder;
