@@ -11,6 +11,7 @@
 #include "game/FileVersion.h"
 #include "game/GameDetection.h"
 #include "platform/Dialogs.h"
+#include "platform/FormLayout.h"
 #include "platform/ExecutablePath.h"
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
@@ -57,17 +58,12 @@ TFMain::TFMain(QWidget* parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("FMain"));
     setWindowTitle(QStringLiteral("Setup"));
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    FScale = screen ? screen->logicalDotsPerInch() / 120.0 : 0.8;
-    if (FScale <= 0)
-        FScale = 0.8;
-    QFont f(QStringLiteral("MS Sans Serif"));
-    f.setPixelSize(Scaled(13));
-    setFont(f);
+    FScale = FormScale();
+    setFont(FormFont(FScale));
     setWindowFlags(BorderIcons(true));
     CreateControls();
     setFixedSize(Scaled(ClientWidth), Scaled(ClientHeight));
-    if (screen) {
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect avail = screen->availableGeometry();
         move(avail.center() - QPoint(width() / 2, height() / 2));
     }

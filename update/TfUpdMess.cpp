@@ -1,5 +1,7 @@
 #include "update/TfUpdMess.h"
 
+#include "platform/FormLayout.h"
+
 #include <QFrame>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -19,14 +21,8 @@ TfUpdMess::TfUpdMess(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("fUpdMess"));
     setWindowTitle(QStringLiteral("Setup"));
-    // Laid out at 120 ppi like the main window, scaled to the screen.
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    FScale = screen ? screen->logicalDotsPerInch() / 120.0 : 0.8;
-    if (FScale <= 0)
-        FScale = 0.8;
-    QFont f(QStringLiteral("MS Sans Serif"));
-    f.setPixelSize(Scaled(13));
-    setFont(f);
+    FScale = FormScale();
+    setFont(FormFont(FScale));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint);
 
