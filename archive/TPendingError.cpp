@@ -10,7 +10,7 @@ void TPendingError::Set(const std::string& text) noexcept
     } catch (...) {
         Text.clear();
     }
-    Has = true;
+    Has.store(true, std::memory_order_release);
 }
 
 bool TPendingError::Take(std::string& text)
