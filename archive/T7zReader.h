@@ -155,7 +155,7 @@ private:
     std::unique_ptr<TItemWriter> Writer;  // while an extraction to a folder runs
     TComPtr<T7zStream> FeedStream;        // the library's stream for the item being decoded
     TWriterFeed* Feed = nullptr;          // its host, owned by it
-    bool DecoderStopped = false;          // a failure is queued behind earlier items
+    std::atomic<bool> DecoderStopped{false};  // a failure is queued behind earlier items
     std::atomic<bool> WriterFailed{false};
     std::vector<char> CompareBuffer;  // the writer's, for reading a file already there
     bool SharedErrors = false;  // one of two halves: the caller of both raises the error
