@@ -24,9 +24,10 @@ constexpr uint32_t kAllItems = 0xFFFFFFFFu;
 constexpr TPropId kpidSolid = 13;
 constexpr TPropId kpidMethod = 22;
 
-// Data between the decoder and the writer: 24 chunks of 256 KiB per reader.
-constexpr uint32_t kChunkSize = 256 * 1024;
-constexpr uint32_t kChunkCount = 24;
+// Data between the decoder and the writer: 48 chunks of 128 KiB per reader; a small item
+// takes a chunk of its own, so this is also how many items may be in flight.
+constexpr uint32_t kChunkSize = 128 * 1024;
+constexpr uint32_t kChunkCount = 48;
 // A second reader is worth its set-up from about this much work on; a file costs its
 // bytes plus a fixed share for being created and renamed.
 constexpr uint64_t kPerFileCost = 32 * 1024;
@@ -263,6 +264,7 @@ void T7zReader::RunExtract(const uint32_t* indices, uint32_t count, bool testOnl
     HaveCurrentIndex = false;
     DecoderStopped = false;
     WriterFailed = false;
+    EnsuredFolder.clear();
     const THResult rc = archive->Extract(indices, count, testOnly ? 1 : 0,
                                          static_cast<IArchiveExtractCallback*>(this));
     // An item the library stopped in the middle of leaves nothing behind; the items it
@@ -724,18 +726,24 @@ void T7zReader::OpenPendingFile(const std::string& itemPath, const std::string& 
     if (WriterFailed)
         return;  // nothing after a failed item is written
     const std::string folder = ExtractFilePath(destPath);
-    ForceDirectories(folder);  // a failure shows as the file creation's
-    if (DirectoryExists(destPath) || TFileStream::IsReadOnlyFile(destPath)) {
-        Fail("Cannot create file " + destPath);
-        return;
-    }
+    // Items come folder by folder: a folder made for the last item stands.
+    if (folder != EnsuredFolder && ForceDirectories(folder))  // a failure shows as the file creation's
+        EnsuredFolder = folder;
     auto pending = std::make_unique<TPendingFile>();
     pending->ItemPath = itemPath;
     pending->DestPath = destPath;
+    const bool replacing = EntryExists(destPath);
+    if (replacing && (DirectoryExists(destPath) || TFileStream::IsReadOnlyFile(destPath))) {
+        Fail("Cannot create file " + destPath);
+        return;
+    }
     // A file of the item's size may already hold its bytes (the same mod installed again):
     // compare first, from memory only, and write only once they differ.
     uint64_t existingSize = 0;
-    if (auto existing = TFileStream::OpenExistingFile(destPath, existingSize); existing && existingSize == size && size > 0) {
+    std::unique_ptr<TFileStream> existing;
+    if (replacing && size > 0)
+        existing = TFileStream::OpenExistingFile(destPath, existingSize);
+    if (existing && existingSize == size) {
         pending->Existing = std::move(existing);
         pending->ExistingSize = existingSize;
     } else {

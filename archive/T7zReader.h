@@ -158,5 +158,6 @@ private:
     std::atomic<bool> DecoderStopped{false};  // a failure is queued behind earlier items
     std::atomic<bool> WriterFailed{false};
     std::vector<char> CompareBuffer;  // the writer's, for reading a file already there
+    std::string EnsuredFolder;        // the writer's: the folder made for the last item
     bool SharedErrors = false;  // one of two halves: the caller of both raises the error
 };

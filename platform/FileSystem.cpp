@@ -19,6 +19,12 @@ bool DirectoryExists(const std::string& path)
     return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+bool EntryExists(const std::string& path)
+{
+    struct stat st {};
+    return !path.empty() && ::lstat(path.c_str(), &st) == 0;
+}
+
 bool ForceDirectories(const std::string& path)
 {
     if (path.empty())

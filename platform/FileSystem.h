@@ -4,6 +4,8 @@
 
 bool FileExists(const std::string& path);       // an existing non-folder entry
 bool DirectoryExists(const std::string& path);
+// Any entry at path, a dangling link included.
+bool EntryExists(const std::string& path);
 // Creates the folder with every missing parent; an existing folder counts as created.
 bool ForceDirectories(const std::string& path);
 bool DeleteFile(const std::string& path);
