@@ -44,6 +44,8 @@ uint64_t ParseMemoryText(const std::wstring& s, size_t at)
         n = n * 10 + static_cast<uint64_t>(s[i++] - L'0');
     if (i == at)
         return 0;
+    if (n >= (uint64_t(1) << 33))
+        return UINT64_MAX;
     if (i < s.size()) {
         switch (std::towlower(s[i])) {
         case L'k': return n << 10;

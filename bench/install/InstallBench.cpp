@@ -152,6 +152,11 @@ int WizardOnce(int argc, char** argv, const std::string& archive, const std::str
     TFMain w;
     w.show();
     QCoreApplication::processEvents();
+    if (archive.empty()) {  // the window alone, for its own memory
+        w.close();
+        std::fflush(nullptr);
+        std::_Exit(0);
+    }
     QDir().mkpath(QString::fromStdString(folder));
     w.PCFrames->setCurrentIndex(TFMain::PageProgress);
     w.SetSystemMenu(false);
@@ -284,7 +289,9 @@ int main(int argc, char** argv)
             }
         }
     }
-    std::printf("\nload average at end %.2f; trees %s\n", LoadAverage(), allSame ? "identical to the set" : "DIFFER");
+    const TSample idle = RunChild({self, "--wizard", "", ""});
+    std::printf("\nwizard window alone, nothing installed: %.1f MB peak\n", idle.PeakKb / 1024.0);
+    std::printf("load average at end %.2f; trees %s\n", LoadAverage(), allSame ? "identical to the set" : "DIFFER");
     Shell("rm -rf " + Quote(work));
     return allSame ? 0 : 1;
 }

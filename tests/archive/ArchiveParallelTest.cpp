@@ -160,6 +160,25 @@ TEST_F(ParallelExtraction, NonSolidArchivesUseTwoReadersSolidOne)
     }
 }
 
+TEST(TwoReaders, NotWhenTheSecondDecoderWouldNeedALargeDictionary)
+{
+    TTempDir box;
+    std::string large;
+    for (int line = 0; large.size() < (20u << 20); ++line)
+        large += "<marker id=\"" + std::to_string(line) + "\"/>\n";
+    WriteFile(box / "src/large.bin", large);
+    for (int i = 0; i < 8; ++i)
+        WriteFile(box / ("src/small" + std::to_string(i) + ".txt"), std::string(300000, char('a' + i)));
+    Make7zArchive(box / "dict.7z", box / "src", "-t7z -ms=off -mx=1 -m0=lzma2:d=64m");
+    TSinkLog log;
+    log.Archive = box / "dict.7z";
+    I7zReaderPtr reader = OpenReader(box / "dict.7z");
+    reader->SetProgressSink(&log, Record);
+    reader->ExtractAllToFolder(box / "dest");
+    EXPECT_EQ(log.MostOpen.load(), 1);
+    EXPECT_EQ(ReadFile(box / "dest/large.bin"), large);
+}
+
 TEST_F(ParallelExtraction, TheFirstFailingItemIsReportedAndNothingAfterItIsWritten)
 {
     // Solid: one reader, the writer behind the decoder. The item in the middle cannot be
