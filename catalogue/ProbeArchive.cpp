@@ -3,6 +3,8 @@
 #include "app/LangTexts.h"
 #include "app/ShellState.h"
 #include "archive/ArchiveBinding.h"
+#include "archive/ItemPathCheck.h"
+#include "archive/WideText.h"
 #include "platform/ExecutablePath.h"
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
@@ -10,7 +12,22 @@
 
 #include <QString>
 
-TProbeResult ProbeArchive(const std::string& path)
+namespace {
+// The names are read from the headers the open has already parsed: no data is unpacked.
+void ReadFileNames(I7zReader& reader, uint32_t count, std::vector<std::string>& files)
+{
+    files.clear();
+    files.reserve(count);
+    std::wstring relative;
+    for (uint32_t i = 0; i < count; ++i) {
+        if (reader.ItemIsFolder(i) || !MakeSafeRelativePath(reader.ItemPath(i), relative) || relative.empty())
+            continue;
+        files.push_back(WideToSystem(relative));
+    }
+}
+}
+
+TProbeResult ProbeArchive(const std::string& path, std::vector<std::string>* files)
 {
     // Catalogue names are text from whoever packed the mods: "../" or an absolute name
     // must not make the probe open files elsewhere.
@@ -29,7 +46,10 @@ TProbeResult ProbeArchive(const std::string& path)
     TProbeResult result{false, 2};
     try {
         reader->OpenArchiveFile(file);
-        result = reader->ItemCount() > 0 ? TProbeResult{true, 0} : TProbeResult{false, 3};
+        const uint32_t count = reader->ItemCount();
+        result = count > 0 ? TProbeResult{true, 0} : TProbeResult{false, 3};
+        if (count > 0 && files)
+            ReadFileNames(*reader, count, *files);
     } catch (...) {
         // Whatever the library or the file does wrong, the archive is just not usable.
     }

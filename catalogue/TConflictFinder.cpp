@@ -1,0 +1,46 @@
+#include "catalogue/TConflictFinder.h"
+
+#include <algorithm>
+#include <map>
+#include <string_view>
+#include <unordered_map>
+
+std::vector<TConflict> TConflictFinder::Find(const std::vector<const std::vector<std::string>*>& archives)
+{
+    // The last archive holding each path is the one whose copy stays.
+    std::unordered_map<std::string_view, std::size_t> lastWriter;
+    for (std::size_t i = 0; i < archives.size(); ++i) {
+        if (!archives[i])
+            continue;
+        for (const std::string& f : *archives[i])
+            lastWriter[f] = i;
+    }
+    std::map<std::pair<std::size_t, std::size_t>, TConflict> byPair;  // (winner, loser)
+    std::unordered_map<std::string_view, std::size_t> countedIn;       // a path listed twice counts once
+    for (std::size_t i = 0; i < archives.size(); ++i) {
+        if (!archives[i])
+            continue;
+        for (const std::string& f : *archives[i]) {
+            const std::size_t w = lastWriter[f];
+            if (w == i)
+                continue;
+            auto [at, fresh] = countedIn.try_emplace(f, i);
+            if (!fresh) {
+                if (at->second == i)
+                    continue;
+                at->second = i;
+            }
+            TConflict& c = byPair[{w, i}];
+            c.Loser = i;
+            c.Winner = w;
+            ++c.Count;
+            if (c.Examples.size() < MaxExamples)
+                c.Examples.push_back(f);
+        }
+    }
+    std::vector<TConflict> out;
+    out.reserve(byPair.size());
+    for (auto& [key, c] : byPair)
+        out.push_back(std::move(c));
+    return out;
+}
