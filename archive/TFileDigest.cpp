@@ -2,6 +2,7 @@
 
 #include <openssl/evp.h>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -33,8 +34,9 @@ bool TFileDigest::Compute(const std::string& path, uint64_t& size, std::string& 
         if (!ctx || EVP_DigestInit_ex(ctx.get(), EVP_sha256(), nullptr) != 1)
             return false;
         static constexpr size_t Block = 1 << 20;
-        std::vector<unsigned char> buf(Block);
         const uint64_t total = file.Size();
+        // Most mod files are small: no megabyte to clear for each of them.
+        std::vector<unsigned char> buf(static_cast<size_t>(std::min<uint64_t>(Block, std::max<uint64_t>(total, 1))));
         for (uint64_t at = 0; at < total;) {
             const size_t n = static_cast<size_t>(std::min<uint64_t>(Block, total - at));
             if (!file.ReadAt(at, buf.data(), n) || EVP_DigestUpdate(ctx.get(), buf.data(), n) != 1)

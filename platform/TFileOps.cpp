@@ -65,11 +65,17 @@ int CreateTempIn(const std::string& folder, std::string& tempPath)
 bool TFileOps::LinkOrCopy(const std::string& from, const std::string& to)
 {
     // A second name keeps the very file (content, bits, times) at no cost; the rename that
-    // later puts a new file under from leaves this name alone.
-    if (::link(from.c_str(), to.c_str()) == 0)
-        return true;
-    if (errno != EXDEV && errno != EPERM && errno != EMLINK && errno != ENOTSUP)
+    // later puts a new file under from leaves this name alone. A file that already has
+    // other names is copied: whoever writes through those would change the copy as well.
+    struct stat st {};
+    if (::lstat(from.c_str(), &st) != 0)
         return false;
+    if (S_ISREG(st.st_mode) && st.st_nlink == 1) {
+        if (::link(from.c_str(), to.c_str()) == 0)
+            return true;
+        if (errno != EXDEV && errno != EPERM && errno != EMLINK && errno != ENOTSUP)
+            return false;
+    }
     const int fd = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd < 0)
         return false;

@@ -7,8 +7,9 @@
 // that a reader sees the old or the new content and never half of it, and tidying folders.
 class TFileOps {
 public:
-    // Makes to a second name of from (a hard link), or, where the file systems differ, a
-    // copy with from's permission bits. to must not exist. False when it failed.
+    // Makes to a second name of from (a hard link) when from has no other name, else (or
+    // where the file systems differ) a copy with from's permission bits. For a file that is
+    // only ever replaced by renaming, both keep its content. to must not exist.
     static bool LinkOrCopy(const std::string& from, const std::string& to);
     // Copies from to to through a temporary file in to's folder, replacing to; the copy
     // gets from's permission bits.

@@ -190,7 +190,7 @@ TEST(JournalRecording, HookCalledFromManyThreadsRecordsEveryFile)
     ASSERT_EQ(j->Files.size(), static_cast<std::size_t>(Threads * PerThread));
     int wrong = 0;
     for (const auto& [rel, f] : j->Files)
-        wrong += f.Sha256 != TFileDigest::OfBytes("new " + rel) || f.HasBackup != g.Before.count(rel) > 0;
+        wrong += f.Sha256 != TFileDigest::OfBytes("new " + rel) || f.HasBackup != (g.Before.count(rel) > 0);
     EXPECT_EQ(wrong, 0);
 
     const TUninstallResult r = Uninstall(g.Store, g.Target);
@@ -205,9 +205,11 @@ TEST(Uninstall, KeepsChangedFilesAndWhatCannotBeRestoredAndTrustsNoDamagedRecord
     TGameFolder g;
     TInstallRecorder recorder(g.Store, g.Target, g.Dir / "prog/", {g.Dir / "prog/Mods/A.7z"});
     ASSERT_TRUE(recorder.Begin());
+    // As the binding does it: a finished file renamed over its destination.
     auto install = [&](const std::string& rel, const std::string& bytes) {
+        WriteFile(g.Dir / "finished", bytes);
         recorder.BeforeReplace(g.Target + rel, rel);
-        WriteFile(g.Target + rel, bytes);
+        ASSERT_EQ(std::rename((g.Dir / "finished").c_str(), (g.Target + rel).c_str()), 0);
         recorder.AfterReplace(g.Target + rel, rel);
     };
     install("mod.txt", "mod");
