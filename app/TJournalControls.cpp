@@ -123,7 +123,7 @@ void TJournalControls::UpdateConflicts()
 {
     FConflictsPending = false;
     const tFilesArray files = FForm->CheckedItemList();
-    std::vector<const std::vector<std::string>*> lists;
+    std::vector<const TFileNameList*> lists;
     lists.reserve(files.size());
     for (const std::string& f : files) {
         auto it = Listings.find(f);

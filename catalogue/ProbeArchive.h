@@ -2,7 +2,8 @@
 
 #include <cstdint>
 #include <string>
-#include <vector>
+
+#include "catalogue/TFileNameList.h"
 
 class QString;
 
@@ -18,7 +19,7 @@ struct TProbeResult {
 // never opened. Errors of creating the reader (the library) propagate; errors of opening
 // or counting give code 2. With files given, a usable archive's file paths (below the
 // folder it would be extracted to, folders and unsafe paths left out) are put there.
-TProbeResult ProbeArchive(const std::string& path, std::vector<std::string>* files = nullptr);
+TProbeResult ProbeArchive(const std::string& path, TFileNameList* files = nullptr);
 
 // The note that replaces a node's text for an unusable code, in the current language.
 QString ProbeNote(std::uint16_t code, const QString& text);

@@ -118,7 +118,7 @@ bool TCatalogueBuilder::AnalyseFolder(const std::string& name, std::uint16_t gro
             if (entry.IsFolder || entry.IsHidden)
                 continue;
             const std::string path = FProgramFolder + name + PathDelim + entry.Name;
-            std::vector<std::string> files;
+            TFileNameList files;
             const TProbeResult probe = ProbeArchive(path, FListings ? &files : nullptr);
             if (probe.Usable && FListings)
                 (*FListings)[path] = std::move(files);
@@ -188,7 +188,7 @@ bool TCatalogueBuilder::ProbeNode(TTreeNode* node, std::uint16_t& code)
 {
     TTreeNode* parent = node->Parent();
     const std::string path = FProgramFolder + Utf8(parent->Text()) + PathDelim + Utf8(node->Text());
-    std::vector<std::string> files;
+    TFileNameList files;
     const TProbeResult probe = ProbeArchive(path, FListings ? &files : nullptr);
     code = probe.Code;
     // The installation joins the same texts again, so they must name the files on disk.

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "catalogue/TFileNameList.h"
+
 // Archives that write the same file: the loser's copy is replaced by the winner's, the
 // winner being the archive installed last among those that hold the file.
 struct TConflict {
@@ -18,5 +20,5 @@ public:
     static constexpr std::size_t MaxExamples = 5;
     // archives: each archive's file paths, in installation order; null counts as empty.
     // Conflicts come ordered by winner, then loser.
-    static std::vector<TConflict> Find(const std::vector<const std::vector<std::string>*>& archives);
+    static std::vector<TConflict> Find(const std::vector<const TFileNameList*>& archives);
 };

@@ -250,9 +250,15 @@ TEST(Uninstall, KeepsChangedFilesAndWhatCannotBeRestoredAndTrustsNoDamagedRecord
 
 TEST(Conflicts, TheLastArchiveHoldingAFileWinsAndEachFileCountsOnce)
 {
-    const std::vector<std::string> a = {"gui/x", "common", "common", "only-a"};
-    const std::vector<std::string> b = {"common", "gui/x", "b1"};
-    const std::vector<std::string> c = {"gui/x"};
+    auto list = [](std::initializer_list<const char*> names) {
+        TFileNameList l;
+        for (const char* n : names)
+            l.Add(n);
+        return l;
+    };
+    const TFileNameList a = list({"gui/x", "common", "common", "only-a"});
+    const TFileNameList b = list({"common", "gui/x", "b1"});
+    const TFileNameList c = list({"gui/x"});
     const std::vector<TConflict> found = TConflictFinder::Find({&a, nullptr, &b, &c});
     ASSERT_EQ(found.size(), 3u);
     // b wins common over a; c wins gui/x over a and over b.
