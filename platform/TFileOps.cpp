@@ -107,7 +107,10 @@ bool TFileOps::WriteWholeFile(const std::string& path, const std::string& bytes)
     const int fd = CreateTempIn(ExtractFilePath(path), temp);
     if (fd < 0)
         return false;
-    const bool ok = WriteAll(fd, bytes.data(), bytes.size()) && ::fsync(fd) == 0;
+    // No fsync: it would also wait for every file the installation has written so far (the
+    // file system commits them together), and a rename over the old file already makes
+    // the file system write the new content before the new name.
+    const bool ok = WriteAll(fd, bytes.data(), bytes.size());
     if (::close(fd) != 0 || !ok || ::rename(temp.c_str(), path.c_str()) != 0) {
         ::unlink(temp.c_str());
         return false;

@@ -14,8 +14,8 @@ public:
     // Copies from to to through a temporary file in to's folder, replacing to; the copy
     // gets from's permission bits.
     static bool CopyReplacing(const std::string& from, const std::string& to);
-    // Writes bytes to a temporary file beside path, flushes it to the disk and renames it
-    // over path.
+    // Writes bytes to a temporary file beside path and renames it over path, so a reader
+    // finds the old content or the new, never a mixture.
     static bool WriteWholeFile(const std::string& path, const std::string& bytes);
     // Removes the folder when it is empty; false when it is not or cannot be removed.
     static bool RemoveEmptyFolder(const std::string& path);
