@@ -6,6 +6,8 @@
 #include "platform/TFileOps.h"
 #include "platform/TFileStream.h"
 
+#include <cerrno>
+#include <cstring>
 #include <exception>
 
 TUninstaller::TUninstaller(const TJournalStore& store, const std::string& folder) : FStore(store), FFolder(folder) {}
@@ -61,7 +63,7 @@ TUninstallResult TUninstaller::Execute(const std::vector<TUninstallStep>& plan)
             break;
         case TUninstallAction::Remove:
             if (!DeleteFile(dest)) {
-                result.Failed.push_back(step.Path + ": " + TFileStream::LastErrorText());
+                result.Failed.push_back(step.Path + ": " + std::strerror(errno));
                 continue;
             }
             ++result.Removed;
