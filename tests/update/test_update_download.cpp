@@ -76,8 +76,9 @@ TEST_F(UpdateDownload, PackageWithoutNewBuildKeepsTheProgram)
     EXPECT_EQ(Messages, QStringList{Row(3)});
     EXPECT_EQ(Sha256(Prog + "Setup"), before);
     EXPECT_FALSE(Exists(Prog + "Setup.oldupdate"));
-    EXPECT_EQ(ReadFile(Prog + "readme.txt"), "extra file");  // the package's other items land
-    // Saved beside the staged library, and deleted after the attempt.
+    // A refused package applies nothing, not even its other items.
+    EXPECT_FALSE(Exists(Prog + "readme.txt"));
+    EXPECT_FALSE(Exists(Prog + ".Setup.newupdate.part"));
     EXPECT_EQ(PackagePath, ExtractFilePath(LibPath) + "Setup.7z");
     EXPECT_FALSE(PackageLeft());
     EXPECT_TRUE(Main->isVisible());
