@@ -66,6 +66,8 @@ void FetchPackage(TPackageStream& package)
             QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
         }
     };
+    // The clock runs from the press, so a slow connect counts against the deadline too.
+    watch.Received(0, 0);
     QApplication::setOverrideCursor(Qt::WaitCursor);
     try {
         client.FetchStream(TUpdateServer::Url(TUpdateServer::PackagePath), package);

@@ -382,32 +382,3 @@ TEST(HttpLimits, RefusedBeforeAnythingIsStored)
     client.Port = flood.Port();
     EXPECT_THROW(client.FetchText(flood.Url("/")), EHttpError);
 }
-
-TEST(HttpProgress, ToldOfEveryArrivalAndOfTheWaitsAndStoppedByWhatItRaises)
-{
-    TScriptedServer server([](int index, const std::string&) {
-        Reply reply = Answer("200 OK", "0123456789");
-        reply.TrickleMs = index == 0 ? 60 : 1000;
-        return reply;
-    });
-    THttpClient client;
-    AsProgram(client, server);
-    client.ProgressIntervalMs = 20;
-    std::size_t received = 0;
-    int idle = 0;
-    client.OnProgress = [&](std::size_t bytes) {
-        received += bytes;
-        idle += bytes == 0;
-    };
-    EXPECT_EQ(client.FetchText(server.Url("/")), "0123456789");
-    // Every byte of the response is told, and the pauses between them as well.
-    EXPECT_EQ(received, Response("200 OK", "0123456789").size());
-    EXPECT_GE(idle, 10);
-
-    // What the callback raises ends the fetch at once, not at the read time limit.
-    struct TGiveUp {};
-    client.OnProgress = [](std::size_t) { throw TGiveUp(); };
-    const auto begin = std::chrono::steady_clock::now();
-    EXPECT_THROW(client.FetchText(server.Url("/")), TGiveUp);
-    EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::milliseconds(900));
-}

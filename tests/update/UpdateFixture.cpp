@@ -118,6 +118,20 @@ std::string UpdateFixture::Quote(const std::string& s)
     return out + "'";
 }
 
+TScriptedServer::Reply UpdateFixture::Trickle(const std::string& request, int trickleMs, std::size_t size)
+{
+    auto ok = [](const std::string& body) {
+        return "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+    };
+    if (request.find("/Build.upd") != std::string::npos)
+        return {ok("41\n1.1.4.41\n"), false};
+    if (request.find("/UpdateInfo.txt") != std::string::npos)
+        return {ok("notice"), false};
+    TScriptedServer::Reply reply{ok(std::string(size, 'p'))};
+    reply.TrickleMs = trickleMs;
+    return reply;
+}
+
 std::string UpdateFixture::Pub() const
 {
     return Server->Root() + "/pub/OVK/";

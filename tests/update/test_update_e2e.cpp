@@ -4,6 +4,7 @@
 #include "UpdateFixture.h"
 
 #include "game/FileVersion.h"
+#include "platform/TFilePermissions.h"
 
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -143,177 +144,106 @@ TEST_F(UpdateEndToEnd, KeyBuiltInRefusesAnUnsignedServer)
 }
 
 namespace {
-// The renames and links of the swap, each killed in turn by the tracer.
-const char* const SwapCalls[] = {"rename", "renameat", "renameat2", "link", "linkat"};
-
 class UpdateKilled : public UpdateEndToEnd {
 protected:
-    enum class TPath { Download, StartUp };
-
-    // The program folder as each run finds it: build 40 as Setup, and on the start-up path
-    // build 41 pending as an unpacked file would be.
-    void Lay(TPath path)
+    // Runs build 40 under strace, killed at the when-th call of the kind given (none: no
+    // kill), from a folder that holds Setup and, on the start-up path, build 41 pending.
+    // Returns the trace: the main thread's renames and links.
+    std::string RunTraced(bool startUp, const std::string& call, int when)
     {
         EXPECT_TRUE(WaitFor([&] { return Settled(); }, 30000)) << Log();
         for (const auto& entry : fs::directory_iterator(Prog))
             fs::remove_all(entry.path());
         InstallBuild("SetupBuild40");
-        if (path == TPath::StartUp) {
+        if (startUp)
             fs::copy_file(Bin("SetupBuild41"), Prog + "Setup.newupdate");
-            fs::permissions(Prog + "Setup.newupdate", fs::perms(0644));
-        }
         WriteFile(Root + "/log", "");
-    }
-
-    QStringList Traced(const std::string& inject) const
-    {
         QStringList command{"strace", "-o", QString::fromStdString(Root + "/trace"), "-e",
                             "trace=rename,renameat,renameat2,link,linkat"};
-        if (!inject.empty())
-            command << "-e" << QString::fromStdString(inject);
-        return command << QString::fromStdString(Prog + "Setup");
-    }
-
-    // How often the program's main thread makes each of the calls on this path.
-    std::map<std::string, int> CountCalls(TPath path)
-    {
-        Lay(path);
-        std::map<std::string, int> counts;
-        if (!Start(Traced({}), path == TPath::Download))
-            return counts;
+        if (!call.empty())
+            command << "-e" << QString::fromStdString("inject=" + call + ":signal=SIGKILL:when=" + std::to_string(when));
+        Start(command << QString::fromStdString(Prog + "Setup"), !startUp);
         EXPECT_TRUE(WaitFor([&] { return Settled(); }, 30000)) << Log();
-        std::istringstream trace(ReadFile(Root + "/trace"));
+        return ReadFile(Root + "/trace");
+    }
+
+    // Kills the run at each rename and link in turn. Each time a runnable Setup is there,
+    // and the next start finishes the update, or leaves build 40 with nothing pending.
+    // Returns the states the kills left.
+    std::set<std::string> KillAtEachCall(bool startUp)
+    {
+        std::map<std::string, int> counts;
+        std::istringstream trace(RunTraced(startUp, {}, 0));
         for (std::string line; std::getline(trace, line);)
-            for (const char* call : SwapCalls)
-                if (line.rfind(std::string(call) + "(", 0) == 0)
-                    ++counts[call];
-        return counts;
-    }
-
-    // What the folder looks like right after a kill; a startable Setup is always there.
-    std::string Snapshot()
-    {
-        EXPECT_TRUE(Exists(Prog + "Setup"));
-        EXPECT_TRUE(fs::status(Prog + "Setup").permissions() == fs::perms(0755) ||
-                    (fs::status(Prog + "Setup").permissions() & fs::perms::owner_exec) != fs::perms::none);
-        const int build = GetFileBuild(Prog + "Setup");
-        EXPECT_TRUE(build == 40 || build == 41) << build;
-        const bool pending = Exists(Prog + "Setup.newupdate");
-        const bool link = Exists(Prog + "Setup.oldupdate") && fs::equivalent(Prog + "Setup", Prog + "Setup.oldupdate");
-        if (build == 41)
-            return "swapped";
-        return pending ? (link ? "pending, old build linked" : "pending") : "nothing yet";
-    }
-
-    // Kills the run at each of the calls in turn, then starts the program once more, which
-    // must finish the update or leave build 40 with nothing pending.
-    std::set<std::string> KillAtEachCall(TPath path)
-    {
+            if (line.find('(') != std::string::npos && line[0] != '-' && line[0] != '+')
+                ++counts[line.substr(0, line.find('('))];
         std::set<std::string> seen;
-        const std::map<std::string, int> counts = CountCalls(path);
-        if (counts.empty())
-            return seen;
         for (const auto& [call, count] : counts) {
             for (int when = 1; when <= count; ++when) {
                 const std::string at = call + " #" + std::to_string(when);
-                Lay(path);
-                Start(Traced("inject=" + call + ":signal=SIGKILL:when=" + std::to_string(when)),
-                      path == TPath::Download);
-                const bool killed = ReadFile(Root + "/trace").find("+++ killed by SIGKILL +++") != std::string::npos;
-                EXPECT_TRUE(WaitFor([&] { return Settled(); }, 30000)) << at << Log();
-                if (!killed)
-                    continue;  // a call of another thread's count; nothing to see
-                const std::string state = Snapshot();
-                seen.insert(state);
+                if (RunTraced(startUp, call, when).find("killed by SIGKILL") == std::string::npos)
+                    continue;
+                EXPECT_TRUE(TFilePermissions::IsExecutable(Prog + "Setup")) << at;
+                const int build = GetFileBuild(Prog + "Setup");
+                const bool pending = Exists(Prog + "Setup.newupdate");
+                const bool linked = Exists(Prog + "Setup.oldupdate") && fs::equivalent(Prog + "Setup", Prog + "Setup.oldupdate");
+                seen.insert(build == 41 ? "swapped" : !pending ? "nothing yet" : linked ? "old build linked" : "pending");
+                EXPECT_TRUE(build == 40 || build == 41) << at;
 
                 EXPECT_TRUE(Start({QString::fromStdString(Prog + "Setup")}, false)) << at << Log();
                 EXPECT_TRUE(WaitFor([&] { return Settled(); }, 30000)) << at << Log();
                 EXPECT_EQ(Log().find("message"), std::string::npos) << at << Log();
-                const int expected = state == "nothing yet" ? 40 : 41;
-                EXPECT_EQ(GetFileBuild(Prog + "Setup"), expected) << at << " " << state;
+                EXPECT_EQ(GetFileBuild(Prog + "Setup"), build == 40 && !pending ? 40 : 41) << at;
+                EXPECT_TRUE(WaitFor([&] { return !Exists(Prog + "Setup.oldupdate"); }, 10000)) << at;
                 EXPECT_FALSE(Exists(Prog + "Setup.newupdate")) << at;
                 EXPECT_FALSE(Exists(Prog + ".Setup.newupdate.part")) << at;
-                if (expected == 41)
-                    EXPECT_TRUE(WaitFor([&] { return !Exists(Prog + "Setup.oldupdate"); }, 10000)) << at;
-                else
-                    EXPECT_FALSE(Exists(Prog + "Setup.oldupdate")) << at;
             }
         }
         return seen;
-    }
-
-    bool HaveStrace()
-    {
-        return Shell("strace -o /dev/null -e trace=rename true >/dev/null 2>&1") == 0;
     }
 };
 }
 
 TEST_F(UpdateKilled, AtEachStepOfTheSwapAProgramStartsAndTheNextStartFinishes)
 {
-    if (!HaveStrace())
+    if (Shell("strace -o /dev/null true") != 0)
         GTEST_SKIP() << "strace cannot trace here";
     Publish(Bin("SetupBuild41"), "Build 41 is out.\n", "");
-    const std::set<std::string> download = KillAtEachCall(TPath::Download);
-    // The kills landed before the new build was placed, after it was, and between the link
-    // and the rename over Setup.
-    EXPECT_TRUE(download.count("nothing yet")) << "no kill before the new build was placed";
-    EXPECT_TRUE(download.count("pending"));
-    EXPECT_TRUE(download.count("pending, old build linked"));
-    const std::set<std::string> startUp = KillAtEachCall(TPath::StartUp);
-    EXPECT_TRUE(startUp.count("pending"));
-    EXPECT_TRUE(startUp.count("pending, old build linked"));
+    // Kills before the new build was placed, after, and between the link and the rename.
+    EXPECT_EQ(KillAtEachCall(false), (std::set<std::string>{"nothing yet", "pending", "old build linked"}));
+    EXPECT_EQ(KillAtEachCall(true), (std::set<std::string>{"pending", "old build linked"}));
 }
 
 TEST_F(UpdateEndToEnd, RunKilledDuringTheDownloadLeavesNoPackage)
 {
     InstallBuild("SetupBuild40");
-    std::atomic<bool> packageAsked{false};
-    TScriptedServer server([&](int, const std::string& request) {
-        auto ok = [](const std::string& body) {
-            return "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
-        };
-        TScriptedServer::Reply reply;
-        reply.Close = false;
-        if (request.find("/pub/OVK/Build.upd") != std::string::npos) {
-            reply.Bytes = ok("41\n1.1.4.41\n");
-        } else if (request.find("/pub/OVK/UpdateInfo.txt") != std::string::npos) {
-            reply.Bytes = ok("notice");
-        } else {
-            // One byte a millisecond: part of it is written when the kill comes.
-            packageAsked = true;
-            reply.Bytes = ok(std::string(1 << 20, 'p'));
-            reply.TrickleMs = 1;
-            reply.Close = true;
-        }
-        return reply;
+    std::atomic<int> requests{0};
+    TScriptedServer server([&](int, const std::string& r) {
+        ++requests;
+        return Trickle(r, 1, 1 << 20);
     });
     QProcess p;
     Prepare(p, {QString::fromStdString(Prog + "Setup")}, true, "127.0.0.1:" + std::to_string(server.Port()));
     p.start();
-    ASSERT_TRUE(WaitFor([&] { return packageAsked.load(); }, 20000)) << Log();
-    QTest::qWait(1500);
+    ASSERT_TRUE(WaitFor([&] { return requests == 3; }, 20000)) << Log();
+    QTest::qWait(1000);  // a byte a millisecond: part of the package has come
     p.kill();
     ASSERT_TRUE(p.waitForFinished(5000));
     EXPECT_EQ(p.exitStatus(), QProcess::CrashExit) << "the download had ended before the kill";
-
-    auto nothingLeft = [&] {
+    for (int start = 0; start < 2; ++start) {
+        // In the runs' working folders (named by a GUID) only what start-up stages.
         for (const auto& entry : fs::recursive_directory_iterator(Tmp)) {
             const std::string name = entry.path().filename().string();
-            // Only the runs' working folders, named by a GUID; the test's server lives here too.
-            const std::string top = fs::relative(entry.path(), Tmp).begin()->string();
-            if (entry.is_regular_file() && top.front() == '{')
-                EXPECT_TRUE(name == "Setup.conf" || name == "Setup.dll" || name == "DelOldUpdate.bat")
-                    << entry.path();
+            if (entry.is_regular_file() && fs::relative(entry.path(), Tmp).string().front() == '{')
+                EXPECT_TRUE(name == "Setup.conf" || name == "Setup.dll") << entry.path();
         }
         for (const auto& entry : fs::directory_iterator(Prog))
             EXPECT_EQ(entry.path().filename(), "Setup");
-    };
-    nothingLeft();
-    // The next start finds nothing to install or clean up.
-    EXPECT_TRUE(Start({QString::fromStdString(Prog + "Setup")}, false)) << Log();
+        // The next start finds nothing to install or clean up.
+        if (start == 0)
+            EXPECT_TRUE(Start({QString::fromStdString(Prog + "Setup")}, false)) << Log();
+    }
     EXPECT_EQ(Log().find("message"), std::string::npos) << Log();
-    nothingLeft();
 }
 
 TEST_F(UpdateEndToEnd, BuildStartedUnderTheOldNamePutsSetupBack)
@@ -321,17 +251,10 @@ TEST_F(UpdateEndToEnd, BuildStartedUnderTheOldNamePutsSetupBack)
     // What a kill between the two renames of earlier versions left: no Setup at all.
     InstallBuild("SetupBuild40");
     fs::rename(Prog + "Setup", Prog + "Setup.oldupdate");
-    fs::copy_file(Bin("SetupBuild41"), Prog + "Setup.newupdate");
     Publish(Bin("SetupBuild41"), "Build 41 is out.\n", "");
-
     EXPECT_TRUE(Start({QString::fromStdString(Prog + "Setup.oldupdate")}, false)) << Log();
     EXPECT_TRUE(Logged("message 40 The failed to upgrade the program. Unavailable target directory.")) << Log();
-    EXPECT_TRUE(Logged("checked 40")) << "it went on and ran as the program";
+    EXPECT_TRUE(Logged("checked 40")) << "it went on as the program";
     EXPECT_EQ(GetFileBuild(Prog + "Setup"), 40);
     EXPECT_FALSE(Exists(Prog + "Setup.oldupdate"));
-    // The pending build is installed by the next start of Setup.
-    EXPECT_TRUE(Start({QString::fromStdString(Prog + "Setup")}, false)) << Log();
-    ASSERT_TRUE(WaitFor([&] { return Logged("quit 41"); }, 30000)) << Log();
-    EXPECT_EQ(GetFileBuild(Prog + "Setup"), 41);
-    EXPECT_FALSE(Exists(Prog + "Setup.newupdate"));
 }
