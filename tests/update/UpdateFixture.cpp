@@ -6,6 +6,7 @@
 #include "platform/Dialogs.h"
 #include "platform/ExecutablePath.h"
 #include "platform/FileSystem.h"
+#include "update/TSelfUpdate.h"
 #include "update/TThCheckUpd.h"
 #include "update/TUpdateServer.h"
 #include "update/TUpdateSignature.h"
@@ -72,6 +73,7 @@ void UpdateFixture::TearDown()
     SetModalHandler({});
     TUpdateServer::SetHostOverride({});
     TUpdateServer::SetPublicKeyOverride({});
+    TSelfUpdate::DownloadLimits = {};
     SetExecutablePathOverride({});
     fs::current_path(FOldCwd);
     setenv("TMPDIR", BaseTemp().c_str(), 1);

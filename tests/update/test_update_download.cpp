@@ -241,7 +241,6 @@ TEST_F(UpdateDownload, CrawlingServerFailsWithinTheLimitsWhileTheWindowRepaints)
         delete Main;
         Main = nullptr;
     }
-    TSelfUpdate::DownloadLimits = {};
 }
 
 TEST_F(UpdateDownload, UnsafeItemAfterTheNewBuildLeavesNothingToInstall)
