@@ -230,7 +230,7 @@ void TFMain::CreateControls()
     BRestoreSel = Journal->BRestoreSel;
     LConflicts = Journal->LConflicts;
     setTabOrder(BChDir, BUninstall);
-    setTabOrder(TVFiles, BRestoreSel);
+    setTabOrder(CBEmptyFilesHide, BRestoreSel);
 
     connect(BNext, &QPushButton::clicked, this, [this] { BNextClick(); });
     connect(BBack, &QPushButton::clicked, this, [this] { BBackClick(); });
