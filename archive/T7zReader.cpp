@@ -8,6 +8,7 @@
 #include <unordered_set>
 
 #include "archive/ArchiveBinding.h"
+#include "archive/IItemReplaceHook.h"
 #include "archive/ItemPathCheck.h"
 #include "archive/TItemWriter.h"
 #include "archive/TProgressSum.h"
@@ -441,6 +442,7 @@ void T7zReader::ExtractOnTwoReaders(const std::vector<uint32_t>& first, const st
     other->Password = Password;
     other->ObserverSender = ObserverSender;
     other->ObserverFn = ObserverFn;
+    other->ReplaceHook = ReplaceHook;
     other->ExtractFolder = ExtractFolder;
 
     TProgressSum sum(ProgressSender, ProgressFn);
@@ -520,6 +522,11 @@ void T7zReader::SetWriteObserver(void* sender, TArchiveWriteObserverFn fn)
 {
     ObserverSender = sender;
     ObserverFn = fn;
+}
+
+void T7zReader::SetReplaceHook(IItemReplaceHook* hook)
+{
+    ReplaceHook = hook;
 }
 
 void T7zReader::SetFormatId(const TGUID& id)
@@ -677,8 +684,14 @@ THResult T7zReader::GetFolderStream(uint32_t index, ISequentialOutStream** outSt
     if (relative.empty())
         return Fail("Cannot create file " + dest);
     const uint64_t size = ItemSize(index);
-    const std::string label = WideToSystem(itemPath);
-    Writer->Post([this, label, dest, size] { OpenPendingFile(label, dest, size); });
+    const std::string label = WideToSystem(itemPath), below = WideToSystem(relative);
+    Writer->Post([this, label, below, dest, size] {
+        try {
+            OpenPendingFile(label, below, dest, size);
+        } catch (...) {
+            FailFromCurrentException();
+        }
+    });
 
     auto feed = std::make_unique<TWriterFeed>(*Writer, [this](TItemWriter::TChunkPtr chunk) {
         Writer->Post([this, chunk] { WritePendingChunk(*chunk); });
@@ -722,7 +735,8 @@ void T7zReader::AbandonFeed() noexcept
 
 // --- the writer thread's side of an item ------------------------------------------------
 
-void T7zReader::OpenPendingFile(const std::string& itemPath, const std::string& destPath, uint64_t size)
+void T7zReader::OpenPendingFile(const std::string& itemPath, const std::string& relativePath,
+                                const std::string& destPath, uint64_t size)
 {
     DiscardPendingFile();
     if (WriterFailed)
@@ -733,6 +747,7 @@ void T7zReader::OpenPendingFile(const std::string& itemPath, const std::string& 
         EnsuredFolder = folder;
     auto pending = std::make_unique<TPendingFile>();
     pending->ItemPath = itemPath;
+    pending->RelativePath = relativePath;
     pending->DestPath = destPath;
     const bool replacing = EntryExists(destPath);
     if (replacing && (DirectoryExists(destPath) || TFileStream::IsReadOnlyFile(destPath))) {
@@ -807,7 +822,13 @@ THResult T7zReader::SetOperationResult(int32_t opRes) noexcept
         if (FeedStream) {
             // The writer settles the item behind everything handed over before it.
             EndFeed();
-            Writer->Post([this, opRes] { FinishPendingFile(opRes); });
+            Writer->Post([this, opRes] {
+                try {
+                    FinishPendingFile(opRes);
+                } catch (...) {
+                    FailFromCurrentException();
+                }
+            });
             if (opRes != kOpResultOK) {
                 DecoderStopped = true;
                 return kE_ABORT;
@@ -845,11 +866,10 @@ THResult T7zReader::FinishPendingFile(int32_t opRes)
             else
                 StopComparing(*p);  // the item is shorter than the file there
         }
-        if (p->Unchanged) {
+        if (p->Unchanged)
             p->Existing.reset();
-            return kS_OK;
-        }
-        p->File->Close();
+        else
+            p->File->Close();
     } catch (...) {
         p->Existing.reset();
         p->File.reset();
@@ -858,10 +878,22 @@ THResult T7zReader::FinishPendingFile(int32_t opRes)
         return FailFromCurrentException();
     }
     p->File.reset();
-    if (!TFileStream::ReplaceFile(p->TempPath, p->DestPath)) {
+    // The hook sees a kept file too: it is this installation's file from now on.
+    if (ReplaceHook) {
+        try {
+            ReplaceHook->BeforeReplace(p->DestPath, p->RelativePath);
+        } catch (...) {
+            if (!p->Unchanged)
+                DeleteFile(p->TempPath);
+            throw;
+        }
+    }
+    if (!p->Unchanged && !TFileStream::ReplaceFile(p->TempPath, p->DestPath)) {
         DeleteFile(p->TempPath);
         return Fail("Cannot create file " + p->DestPath);
     }
+    if (ReplaceHook)
+        ReplaceHook->AfterReplace(p->DestPath, p->RelativePath);
     return kS_OK;
 }
 

@@ -60,6 +60,7 @@ public:
     void SetPasswordText(const std::wstring& password) override;
     void SetProgressSink(void* sender, TArchiveProgressFn fn) override;
     void SetWriteObserver(void* sender, TArchiveWriteObserverFn fn) override;
+    void SetReplaceHook(IItemReplaceHook* hook) override;
     void SetFormatId(const TGUID& id) override;
     TGUID GetFormatId() override;
 
@@ -90,6 +91,7 @@ private:
     // that turns out the same keeps that file as it is.
     struct TPendingFile {
         std::string ItemPath;     // as the archive names it, for messages
+        std::string RelativePath; // below the destination folder
         std::string TempPath;
         std::string DestPath;
         std::unique_ptr<TFileStream> File;
@@ -118,7 +120,8 @@ private:
     void EndFeed() noexcept;
     void AbandonFeed() noexcept;
     // Writer side: these run on the writer thread, one item at a time.
-    void OpenPendingFile(const std::string& itemPath, const std::string& destPath, uint64_t size);
+    void OpenPendingFile(const std::string& itemPath, const std::string& relativePath,
+                         const std::string& destPath, uint64_t size);
     void WritePendingChunk(const TWriteChunk& chunk);
     void StopComparing(TPendingFile& p);
     // Settles the item: replaces the destination with a completely good copy, keeps it
@@ -145,6 +148,7 @@ private:
 
     void* ObserverSender = nullptr;
     TArchiveWriteObserverFn ObserverFn = nullptr;
+    IItemReplaceHook* ReplaceHook = nullptr;
     std::shared_ptr<TPendingError> Errors = std::make_shared<TPendingError>();
     std::unique_ptr<TPendingFile> Pending;  // the writer thread's item
     uint32_t CurrentIndex = 0;

@@ -20,6 +20,10 @@ public:
     // An existing regular file (not a link, not a folder), read-only; its size goes to size.
     // nullptr when there is none.
     static std::unique_ptr<TFileStream> OpenExistingFile(const std::string& path, uint64_t& size);
+    // A file without a name in folder ("" is the current folder), readable and writable;
+    // it disappears with the last descriptor, so a process that dies leaves nothing.
+    // Path() opens the same file again while the stream lives. nullptr on failure.
+    static std::unique_ptr<TFileStream> CreateUnnamed(const std::string& folder);
 
     // Renames from over to, replacing a file there. False when it failed.
     static bool ReplaceFile(const std::string& from, const std::string& to);

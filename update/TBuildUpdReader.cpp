@@ -1,22 +1,11 @@
 #include "update/TBuildUpdReader.h"
 
+#include "platform/TTextCodec.h"
 #include "update/EUpdateError.h"
+#include "update/TUpdateInfoText.h"
 #include "update/TUpdateSignature.h"
 
 #include <cstring>
-
-namespace {
-int HexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-}
 
 std::vector<std::string> TBuildUpdReader::SplitLines(const std::string& text)
 {
@@ -59,7 +48,7 @@ bool TBuildUpdReader::ParseInteger(const std::string& line, std::int32_t& value)
     // Magnitudes are kept in 64 bits and checked per digit, so no digit string overflows.
     std::uint64_t magnitude = 0;
     for (; i < n; ++i) {
-        const int d = hex ? HexDigit(line[i]) : (line[i] >= '0' && line[i] <= '9' ? line[i] - '0' : -1);
+        const int d = hex ? TTextCodec::HexDigit(line[i]) : (line[i] >= '0' && line[i] <= '9' ? line[i] - '0' : -1);
         if (d < 0)
             return false;
         magnitude = magnitude * (hex ? 16 : 10) + static_cast<unsigned>(d);
@@ -91,14 +80,13 @@ TBuildUpd TBuildUpdReader::Parse(const std::string& text, const std::string& pub
         throw EUpdateError("Build.upd: the build number is not an integer");
     TBuildUpd result;
     result.Build = static_cast<std::uint16_t>(static_cast<std::uint32_t>(number) & 0xFFFFu);
-    result.VersionText = lines[1];
-    if (lines.size() >= 3 && !lines[2].empty()) {
-        if (!TUpdateSignature::IsHex(lines[2], 64))
-            throw EUpdateError("Build.upd: line 3 is not a SHA-256 digest");
+    result.VersionText = TUpdateInfoText::Decode(lines[1]);
+    const bool haveDigest = lines.size() >= 3 && TUpdateSignature::IsHex(lines[2], 64);
+    if (haveDigest)
         result.PackageSha256 = TUpdateSignature::NormalizeHex(lines[2]);
-    }
     if (lines.size() >= 4)
         result.Signature = lines[3];
+    // Servers of the original program may carry anything after line 2.
     if (publicKeyHex.empty())
         return result;
     if (result.PackageSha256.empty())

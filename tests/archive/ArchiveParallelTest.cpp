@@ -22,16 +22,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string ErrorOf(const std::function<void()>& f)
-{
-    try {
-        f();
-    } catch (const EArchiveError& e) {
-        return e.what();
-    }
-    return "<no error>";
-}
-
 I7zReaderPtr OpenReader(const std::string& archive)
 {
     TGUID id{};
