@@ -25,10 +25,10 @@ constexpr uint32_t kAllItems = 0xFFFFFFFFu;
 constexpr TPropId kpidSolid = 13;
 constexpr TPropId kpidMethod = 22;
 
-// Data between the decoder and the writer: 48 chunks of 128 KiB per reader; a small item
+// Data between the decoder and the writer: 32 chunks of 128 KiB per reader; a small item
 // takes a chunk of its own, so this is also how many items may be in flight.
 constexpr uint32_t kChunkSize = 128 * 1024;
-constexpr uint32_t kChunkCount = 48;
+constexpr uint32_t kChunkCount = 32;
 // A second reader is worth its set-up from about this much work on; a file costs its
 // bytes plus a fixed share for being created and renamed.
 constexpr uint64_t kPerFileCost = 32 * 1024;
