@@ -8,7 +8,8 @@
 // rotating order), each into a folder of its own; nothing is deleted until the end, since
 // this machine's file system makes files slower to create right after many were deleted.
 //
-// Usage: install_bench [pairs=5] [files=2000] [MiB=128]; honours TMPDIR.
+// Usage: install_bench [pairs=5] [files=2000] [MiB=128]; honours TMPDIR;
+// INSTALL_BENCH_EACH=1 prints every run.
 // Internal: install_bench --binding <archive> <folder> | --wizard <archive> <folder>
 //           | --generate <folder> <files> <MiB>
 #include "app/ShellState.h"
@@ -67,6 +68,8 @@ TSample RunChild(const std::vector<std::string>& args)
     s.Wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     s.Cpu = ru.ru_utime.tv_sec + ru.ru_stime.tv_sec + (ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
     s.PeakKb = ru.ru_maxrss;
+    if (std::getenv("INSTALL_BENCH_EACH"))
+        std::fprintf(stderr, "  %-40s %.3f s, CPU %.3f s\n", args[args.size() - 1].c_str(), s.Wall, s.Cpu);
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
         std::fprintf(stderr, "failed (%d): %s\n", status, args[0].c_str());
         std::exit(1);
