@@ -1,34 +1,25 @@
 // Extraction throughput of the binding against the 7z CLI on the same archives, in the
-// same run. Usage: archive_bench [work folder]  (default: a folder under TMPDIR).
+// same run: the two sides alternate (7z x, binding; binding, 7z x; ...), each run into a
+// fresh folder; everything goes at the end. Usage: archive_bench [pairs=5]; honours TMPDIR.
 // Internally: archive_bench --extract <archive> <folder> extracts once and exits.
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <filesystem>
 #include <fstream>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "BenchRun.h"
+#include "TScratchFolder.h"
+#include "TSeries.h"
 #include "archive/ArchiveBinding.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-struct TRun {
-    double Seconds = 0;
-    long PeakKb = 0;
-};
-
-std::string Quote(const std::string& s)
-{
-    std::string r = "'";
-    for (char c : s)
-        r += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return r + "'";
-}
 
 void Write(const fs::path& p, const std::string& data)
 {
@@ -57,31 +48,6 @@ void MakeModTree(const fs::path& root)
     }
 }
 
-bool Shell(const std::string& cmd)
-{
-    return std::system(cmd.c_str()) == 0;
-}
-
-// Runs command under /usr/bin/time -v: wall time and peak resident memory.
-TRun Timed(const std::string& command, const fs::path& scratch)
-{
-    const fs::path report = scratch / "time.txt";
-    const auto t0 = std::chrono::steady_clock::now();
-    if (!Shell("/usr/bin/time -v -o " + Quote(report.string()) + " " + command + " >/dev/null 2>&1")) {
-        std::fprintf(stderr, "failed: %s\n", command.c_str());
-        std::exit(1);
-    }
-    TRun r;
-    r.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-    std::ifstream in(report);
-    std::string line;
-    const std::string key = "Maximum resident set size (kbytes): ";
-    while (std::getline(in, line))
-        if (auto at = line.find(key); at != std::string::npos)
-            r.PeakKb = std::stol(line.substr(at + key.size()));
-    return r;
-}
-
 int ExtractOnce(const std::string& archive, const std::string& folder)
 {
     try {
@@ -99,61 +65,69 @@ int ExtractOnce(const std::string& archive, const std::string& folder)
     }
 }
 
+
+int Compare(int pairs)
+{
+    TScratchFolder work("setup-archive-bench");
+    const bool spread = work.SpreadOverBlockGroups();
+    const std::string self = fs::canonical("/proc/self/exe").string();
+    const std::string src = work.Fresh("src");
+
+    std::printf("generating the mod tree in %s ...\n", work.Path().c_str());
+    MakeModTree(src);
+    const std::string archives[] = {work.Fresh("mod.7z"), work.Fresh("mod.zip")};
+    Shell("cd " + ShellQuote(src) + " && 7z a -bd -bso0 -t7z -m0=lzma2 -mx=5 " + ShellQuote(archives[0]) + " .");
+    Shell("cd " + ShellQuote(src) + " && 7z a -bd -bso0 -tzip -mm=Deflate -mx=5 " + ShellQuote(archives[1]) + " .");
+    std::printf("%d alternating pairs per archive; load average %.2f; run folders %s\n", pairs, LoadAverage(),
+                spread ? "spread over block groups" : "as the file system places them");
+
+    bool allSame = true;
+    for (const std::string& archive : archives) {
+        TSeries cli, ours;
+        std::string lastCli, lastOurs;
+        for (int round = 0; round < pairs; ++round) {
+            // A B, B A, A B ...: each side runs first as often as second.
+            for (int side : RoundOrder(round, 2)) {
+                const std::string out = work.Fresh("run#");
+                if (side == 0) {
+                    cli.Add(RunChild({"7z", "x", "-bd", "-bso0", "-y", "-o" + out, archive}));
+                    lastCli = out;
+                } else {
+                    ours.Add(RunChild({self, "--extract", archive, out}));
+                    lastOurs = out;
+                }
+            }
+            allSame = allSame && Shell("diff -r " + ShellQuote(lastCli) + " " + ShellQuote(lastOurs) + " >/dev/null");
+        }
+        uintmax_t bytes = 0;
+        size_t files = 0;
+        for (const auto& e : fs::recursive_directory_iterator(lastOurs))
+            if (e.is_regular_file()) {
+                bytes += e.file_size();
+                ++files;
+            }
+        std::printf("\n%s: %zu files, %.1f MB; %zu runs a side, wall time median (range)\n",
+                    fs::path(archive).filename().c_str(), files, bytes / 1048576.0, ours.Count());
+        std::printf("  7z x     %s s, %ld MB peak\n", cli.Text().c_str(), cli.PeakKb() / 1024);
+        std::printf("  binding  %s s, %ld MB peak\n", ours.Text().c_str(), ours.PeakKb() / 1024);
+        std::printf("  throughput ratio %s (target >= 0.95) | peak difference %+.1f MB (target <= +20)\n",
+                    ours.SpeedAgainst(cli).c_str(), (ours.PeakKb() - cli.PeakKb()) / 1024.0);
+    }
+    std::printf("\nload average at end %.2f; trees %s\n", LoadAverage(), allSame ? "identical" : "DIFFER");
+    return allSame ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
     if (argc == 4 && std::string(argv[1]) == "--extract")
         return ExtractOnce(argv[2], argv[3]);
-
-    const char* tmp = std::getenv("TMPDIR");
-    const fs::path work = argc > 1 ? fs::path(argv[1]) : fs::path(tmp && *tmp ? tmp : "/tmp") / "setup-archive-bench";
-    fs::remove_all(work);
-    fs::create_directories(work);
-    const std::string self = fs::canonical("/proc/self/exe").string();
-
-    std::printf("generating the mod tree...\n");
-    MakeModTree(work / "src");
-    Shell("cd " + Quote((work / "src").string()) + " && 7z a -bd -t7z -m0=lzma2 -mx=5 " +
-          Quote((work / "mod.7z").string()) + " . >/dev/null");
-    Shell("cd " + Quote((work / "src").string()) + " && 7z a -bd -tzip -mm=Deflate -mx=5 " +
-          Quote((work / "mod.zip").string()) + " . >/dev/null");
-
-    constexpr int kRounds = 3;
-    for (const char* name : {"mod.7z", "mod.zip"}) {
-        const std::string archive = (work / name).string();
-        TRun bestCli{1e9, 0}, bestOurs{1e9, 0};
-        for (int round = 0; round < kRounds; ++round) {
-            // Alternate the order so neither side always gets the warmer cache.
-            for (int side = 0; side < 2; ++side) {
-                const bool cliFirst = round % 2 == 0;
-                const bool cli = (side == 0) == cliFirst;
-                const fs::path out = work / (cli ? "out-cli" : "out-ours");
-                fs::remove_all(out);
-                Shell("sync");
-                const TRun r = cli ? Timed("7z x -bd -y -o" + Quote(out.string()) + " " + Quote(archive), work)
-                                   : Timed(Quote(self) + " --extract " + Quote(archive) + " " + Quote(out.string()), work);
-                TRun& best = cli ? bestCli : bestOurs;
-                if (r.Seconds < best.Seconds)
-                    best.Seconds = r.Seconds;
-                best.PeakKb = std::max(best.PeakKb, r.PeakKb);
-            }
-        }
-        uintmax_t bytes = 0;
-        size_t files = 0;
-        for (const auto& e : fs::recursive_directory_iterator(work / "out-ours"))
-            if (e.is_regular_file()) {
-                bytes += e.file_size();
-                ++files;
-            }
-        const bool same = Shell("diff -r " + Quote((work / "out-cli").string()) + " " +
-                                Quote((work / "out-ours").string()) + " >/dev/null");
-        std::printf("%-8s %zu files, %.1f MB | 7z x %.2f s, %ld MB peak | binding %.2f s, %ld MB peak | "
-                    "throughput ratio %.3f (target >= 0.95) | peak difference %+.1f MB (target <= +20) | trees %s\n",
-                    name, files, bytes / 1048576.0, bestCli.Seconds, bestCli.PeakKb / 1024, bestOurs.Seconds,
-                    bestOurs.PeakKb / 1024, bestCli.Seconds / bestOurs.Seconds,
-                    (bestOurs.PeakKb - bestCli.PeakKb) / 1024.0, same ? "identical" : "DIFFER");
+    setvbuf(stdout, nullptr, _IOLBF, 0);
+    try {
+        return Compare(argc > 1 ? std::max(1, std::atoi(argv[1])) : 5);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s\n", e.what());
+        return 1;
     }
-    fs::remove_all(work);
-    return 0;
 }

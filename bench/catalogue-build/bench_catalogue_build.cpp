@@ -3,7 +3,11 @@
 // compares the cost per archive with one `7z l` process per archive, measured in the
 // same run on the same files. Then compares the build that also keeps every archive's
 // file names (for the conflict note) with the one that does not, on those archives and
-// on ten archives of 3,000 files each.
+// on ten archives of 3,000 files each. The compared sides take turns, medians and ranges
+// are reported. Usage: bench_catalogue_build [pairs=5]; honours TMPDIR.
+#include "BenchRun.h"
+#include "TScratchFolder.h"
+#include "TSeries.h"
 #include "app/ShellState.h"
 #include "catalogue/TArchiveListings.h"
 #include "catalogue/TCatalogueBuilder.h"
@@ -22,6 +26,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -30,28 +35,28 @@ namespace {
 constexpr int Folders = 30;
 constexpr int PerFolder = 10;
 
-double Seconds(std::chrono::steady_clock::duration d)
+using Clock = std::chrono::steady_clock;
+
+// Build times without and with the file names kept, taking turns so that both see the
+// same state of the machine.
+void TimeNames(TCheckTreeView* tree, QLabel* panel, QCheckBox* hide, int pairs, TSeries& without, TSeries& with)
 {
-    return std::chrono::duration<double>(d).count();
+    TArchiveListings listings;
+    for (int r = 0; r < pairs; ++r)
+        for (int side : RoundOrder(r, 2)) {
+            const auto t0 = Clock::now();
+            TCatalogueBuilder builder(tree, panel, hide);
+            if (side == 1)
+                builder.SetListings(&listings);
+            builder.Build();
+            (side == 1 ? with : without).Add(SecondsSince(t0));
+        }
 }
 
-// Best build time without and with the file names kept, rounds interleaved so that both
-// see the same state of the machine.
-std::pair<double, double> TimeNames(TCheckTreeView* tree, QLabel* panel, QCheckBox* hide, int rounds)
+void PrintNames(const TSeries& without, const TSeries& with)
 {
-    double without = 1e9, with = 1e9;
-    TArchiveListings listings;
-    for (int r = 0; r < rounds; ++r) {
-        auto t0 = std::chrono::steady_clock::now();
-        TCatalogueBuilder(tree, panel, hide).Build();
-        without = std::min(without, Seconds(std::chrono::steady_clock::now() - t0));
-        t0 = std::chrono::steady_clock::now();
-        TCatalogueBuilder builder(tree, panel, hide);
-        builder.SetListings(&listings);
-        builder.Build();
-        with = std::min(with, Seconds(std::chrono::steady_clock::now() - t0));
-    }
-    return {without, with};
+    std::printf("  without %s ms  with %s ms  ratio %.3f (target <= 1.10)\n", without.Text(1e3, 1).c_str(),
+                with.Text(1e3, 1).c_str(), with.Median() / without.Median());
 }
 
 bool Run7z(const QStringList& args, const QString& cwd)
@@ -62,19 +67,9 @@ bool Run7z(const QStringList& args, const QString& cwd)
     p.start(QStringLiteral("7z"), args);
     return p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
 }
-}
 
-int main(int argc, char** argv)
+int Compare(int pairs, const std::string& root)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
-
-    char tmpl[] = "/tmp/setup-bench-catalogue-XXXXXX";
-    if (!::mkdtemp(tmpl))
-        return 1;
-    const std::string root = tmpl;
     const std::string program = root + "/prog/";
     const std::string src = root + "/src";
     ForceDirectories(src);
@@ -120,33 +115,35 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "unexpected tree: %d nodes\n", nodes);
         return 1;
     }
-    double build = 1e9;
-    for (int r = 0; r < rounds; ++r) {
-        const auto t0 = std::chrono::steady_clock::now();
-        TCatalogueBuilder(tree, panel, hide).Build();
-        build = std::min(build, Seconds(std::chrono::steady_clock::now() - t0));
-    }
-
-    double cli = 1e9;
-    for (int r = 0; r < rounds; ++r) {
-        const auto t0 = std::chrono::steady_clock::now();
-        for (const std::string& a : archives)
-            if (!Run7z({"l", "-bd", QString::fromStdString(a)}, QString::fromStdString(root)))
-                return 1;
-        cli = std::min(cli, Seconds(std::chrono::steady_clock::now() - t0));
-    }
+    TSeries build, cli;
+    for (int r = 0; r < pairs; ++r)
+        for (int side : RoundOrder(r, 2)) {
+            const auto t0 = Clock::now();
+            if (side == 0) {
+                TCatalogueBuilder(tree, panel, hide).Build();
+                build.Add(SecondsSince(t0));
+                continue;
+            }
+            for (const std::string& a : archives)
+                if (!Run7z({"l", "-bd", QString::fromStdString(a)}, QString::fromStdString(root)))
+                    return 1;
+            cli.Add(SecondsSince(t0));
+        }
 
     const double n = static_cast<double>(archives.size());
-    std::printf("catalogue build: %zu archives in %d folders, best of %d rounds\n", archives.size(), Folders, rounds);
-    std::printf("  build        %8.1f ms total  %7.3f ms per archive\n", build * 1e3, build * 1e3 / n);
-    std::printf("  7z l each    %8.1f ms total  %7.3f ms per archive\n", cli * 1e3, cli * 1e3 / n);
-    std::printf("  ratio build / 7z l = %.3f (target <= 0.5)\n", build / cli);
+    std::printf("catalogue build: %zu archives in %d folders, %d pairs taking turns; load average %.2f\n",
+                archives.size(), Folders, pairs, LoadAverage());
+    std::printf("  build        %s ms total, %7.3f ms per archive at the median\n", build.Text(1e3, 1).c_str(),
+                build.Median() * 1e3 / n);
+    std::printf("  7z l each    %s ms total, %7.3f ms per archive at the median\n", cli.Text(1e3, 1).c_str(),
+                cli.Median() * 1e3 / n);
+    std::printf("  ratio build / 7z l = %.3f (target <= 0.5), range %.3f-%.3f\n", build.Median() / cli.Median(),
+                build.Min() / cli.Max(), build.Max() / cli.Min());
 
-
-    const auto [smallWithout, smallWith] = TimeNames(tree, panel, hide, rounds * 3);
+    TSeries smallWithout, smallWith;
+    TimeNames(tree, panel, hide, pairs * 3, smallWithout, smallWith);
     std::printf("file names kept for the conflict note, %zu small archives:\n", archives.size());
-    std::printf("  without %8.1f ms  with %8.1f ms  ratio %.3f (target <= 1.10)\n", smallWithout * 1e3,
-                smallWith * 1e3, smallWith / smallWithout);
+    PrintNames(smallWithout, smallWith);
 
     // Ten archives of 3,000 files: the names cost per item, the open per archive.
     const std::string big = root + "/big/";
@@ -167,12 +164,29 @@ int main(int argc, char** argv)
     }
     SetExecutablePathOverride(bigProgram + "Setup");
     TCatalogueBuilder(tree, panel, hide).Build();
-    const auto [bigWithout, bigWith] = TimeNames(tree, panel, hide, rounds * 3);
+    TSeries bigWithout, bigWith;
+    TimeNames(tree, panel, hide, pairs * 3, bigWithout, bigWith);
     std::printf("file names kept, 10 archives of 3,000 files:\n");
-    std::printf("  without %8.1f ms  with %8.1f ms  ratio %.3f (target <= 1.10)\n", bigWithout * 1e3, bigWith * 1e3,
-                bigWith / bigWithout);
+    PrintNames(bigWithout, bigWith);
 
     SetExecutablePathOverride("");
-    QDir(QString::fromStdString(root)).removeRecursively();
     return 0;
+}
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    setvbuf(stdout, nullptr, _IOLBF, 0);
+    try {
+        TScratchFolder scratch("setup-bench-catalogue");
+        // Qt's runtime folder and anything else temporary go with the scratch folder.
+        ::setenv("TMPDIR", scratch.Path().c_str(), 1);
+        QApplication app(argc, argv);
+        return Compare(argc > 1 ? std::max(1, std::atoi(argv[1])) : 5, scratch.Path());
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s\n", e.what());
+        return 1;
+    }
 }

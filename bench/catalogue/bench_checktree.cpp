@@ -1,10 +1,16 @@
-// Times loading a catalogue of N lines (default 10,000) into a shown check tree, and one
-// toggle of a radio member, whose radio scan walks every record of the tree.
+// Times loading a catalogue of N lines (default 10,000) into a shown check tree, one toggle
+// of a radio member, whose radio scan walks every record of the tree, and the catalogue
+// builder's hide walk; each round in a fresh tree. Usage: bench_checktree [lines] [rounds=5].
+#include "BenchRun.h"
+#include "TScratchFolder.h"
+#include "TSeries.h"
+
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 
@@ -14,6 +20,9 @@ int main(int argc, char** argv)
 {
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Qt's runtime folder and the catalogue file go with the scratch folder.
+    TScratchFolder scratch("setup-bench-checktree");
+    ::setenv("TMPDIR", scratch.Path().c_str(), 1);
     QApplication app(argc, argv);
     const int lines = argc > 1 ? std::atoi(argv[1]) : 10000;
 
@@ -33,47 +42,53 @@ int main(int argc, char** argv)
     }
     file.close();
 
-    TCheckTreeView view;
-    view.CascadeChecks = false;
-    view.resize(628, 350);
-    view.show();
-    app.processEvents();
+    const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
+    TSeries load, toggle, remove;
+    bool toggled = true;
+    int nodes = 0, left = 0;
+    for (int round = 0; round < rounds; ++round) {
+        TCheckTreeView view;
+        view.CascadeChecks = false;
+        view.resize(628, 350);
+        view.show();
+        app.processEvents();
 
-    QElapsedTimer timer;
-    timer.start();
-    view.LoadFromFile(file.fileName());
-    view.FullExpand();
-    view.viewport()->repaint();
-    const double loadMs = timer.nsecsElapsed() / 1e6;
+        auto t0 = std::chrono::steady_clock::now();
+        view.LoadFromFile(file.fileName());
+        view.FullExpand();
+        view.viewport()->repaint();
+        load.Add(SecondsSince(t0));
 
-    TTreeNode* member = view.Items()->Item(view.Items()->Count() - 1);
-    timer.restart();
-    view.ToggleNode(member);
-    view.viewport()->repaint();
-    const double toggleMs = timer.nsecsElapsed() / 1e6;
-    const bool toggled = member->StateIndex() == csChecked;
-    const int nodes = view.Items()->Count();
+        TTreeNode* member = view.Items()->Item(view.Items()->Count() - 1);
+        t0 = std::chrono::steady_clock::now();
+        view.ToggleNode(member);
+        view.viewport()->repaint();
+        toggle.Add(SecondsSince(t0));
+        toggled = toggled && member->StateIndex() == csChecked;
+        nodes = view.Items()->Count();
 
-    // The catalogue builder's hide walk: every file node deleted by index, stepping back.
-    timer.restart();
-    view.Items()->BeginUpdate();
-    for (TTreeNode* n = view.Items()->GetFirstNode(); n;) {
-        if (n->Level() == 0) {
-            n = n->GetNext();
-            continue;
+        // Every file node deleted by index, stepping back.
+        t0 = std::chrono::steady_clock::now();
+        view.Items()->BeginUpdate();
+        for (TTreeNode* n = view.Items()->GetFirstNode(); n;) {
+            if (n->Level() == 0) {
+                n = n->GetNext();
+                continue;
+            }
+            const int index = n->AbsoluteIndex();
+            n = index ? n->GetPrev() : n->GetNext();
+            view.Items()->Item(index)->Delete();
+            view.DeleteRadioState(static_cast<std::uint16_t>(index));
         }
-        const int index = n->AbsoluteIndex();
-        n = index ? n->GetPrev() : n->GetNext();
-        view.Items()->Item(index)->Delete();
-        view.DeleteRadioState(static_cast<std::uint16_t>(index));
+        view.Items()->EndUpdate();
+        view.viewport()->repaint();
+        remove.Add(SecondsSince(t0));
+        left = view.Items()->Count();
     }
-    view.Items()->EndUpdate();
-    view.viewport()->repaint();
-    const double deleteMs = timer.nsecsElapsed() / 1e6;
 
-    std::printf("catalogue lines: %d, nodes: %d\n", lines, nodes);
-    std::printf("load + expand + first paint: %.1f ms\n", loadMs);
-    std::printf("toggle of a radio member:    %.3f ms\n", toggleMs);
-    std::printf("delete all files by index:   %.1f ms (%d nodes left)\n", deleteMs, view.Items()->Count());
+    std::printf("catalogue lines: %d, nodes: %d; %d rounds, median (range)\n", lines, nodes, rounds);
+    std::printf("load + expand + first paint: %s ms\n", load.Text(1e3, 1).c_str());
+    std::printf("toggle of a radio member:    %s ms\n", toggle.Text(1e3, 3).c_str());
+    std::printf("delete all files by index:   %s ms (%d nodes left)\n", remove.Text(1e3, 1).c_str(), left);
     return toggled ? 0 : 1;
 }

@@ -1,31 +1,29 @@
 // FetchStream of a 100 MB file from nginx on loopback into memory, against
-// `curl -o /dev/null` of the same URL in the same run.
+// `curl -o /dev/null` of the same URL in the same run, the two taking turns.
+// Usage: bench_http_download [pairs=5].
+#include "BenchRun.h"
 #include "TNginxServer.h"
+#include "TSeries.h"
 
 #include "update/THttpClient.h"
 #include "update/THttpMemoryStream.h"
 
-#include <spawn.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <exception>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
-extern char** environ;
-
 namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr std::size_t FileSize = 100 * 1000 * 1000;
-constexpr int Rounds = 5;
-
-double Seconds(Clock::time_point begin) { return std::chrono::duration<double>(Clock::now() - begin).count(); }
 
 long MaxRssKb()
 {
@@ -33,24 +31,9 @@ long MaxRssKb()
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_maxrss;
 }
-
-// Wall time of one curl run. (Its ru_maxrss would start from ours at the spawn, so
-// it says nothing about curl.)
-double CurlOnce(const std::string& url)
-{
-    const char* argv[] = {"curl", "-s", "-o", "/dev/null", url.c_str(), nullptr};
-    auto begin = Clock::now();
-    pid_t pid;
-    if (posix_spawnp(&pid, "curl", nullptr, nullptr, const_cast<char**>(argv), environ) != 0)
-        return -1;
-    int status = 0;
-    waitpid(pid, &status, 0);
-    double took = Seconds(begin);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? took : -1;
-}
 }  // namespace
 
-int main()
+int main(int argc, char** argv)
 {
     TNginxServer nginx;
     std::filesystem::create_directories(nginx.Root() + "/pub/OVK");
@@ -67,34 +50,39 @@ int main()
     const std::string url = nginx.Url("/pub/OVK/Setup.7z");
     long baselineKb = MaxRssKb();
 
-    double bestCurl = 1e9, bestOwn = 1e9;
-    for (int round = 0; round < Rounds; ++round) {
-        double took = CurlOnce(url);
-        if (took < 0) {
-            std::fprintf(stderr, "curl failed\n");
-            return 1;
-        }
-        bestCurl = std::min(bestCurl, took);
-
-        THttpClient client;
-        client.Request.UserAgent = "";
-        client.HandleRedirects = true;
-        THttpMemoryStream stream;
-        auto begin = Clock::now();
-        client.FetchStream(url, stream);
-        double own = Seconds(begin);
-        if (stream.Size() != FileSize) {
-            std::fprintf(stderr, "short body: %zu\n", stream.Size());
-            return 1;
-        }
-        bestOwn = std::min(bestOwn, own);
+    const int pairs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
+    TSeries curl, own;
+    try {
+        for (int round = 0; round < pairs; ++round)
+            for (int side : RoundOrder(round, 2)) {
+                if (side == 0) {
+                    // Its peak would start from ours at the fork, so it says nothing about curl.
+                    curl.Add(RunChild({"curl", "-s", "-o", "/dev/null", url}).Wall);
+                    continue;
+                }
+                THttpClient client;
+                client.Request.UserAgent = "";
+                client.HandleRedirects = true;
+                THttpMemoryStream stream;
+                const auto begin = Clock::now();
+                client.FetchStream(url, stream);
+                own.Add(SecondsSince(begin));
+                if (stream.Size() != FileSize) {
+                    std::fprintf(stderr, "short body: %zu\n", stream.Size());
+                    return 1;
+                }
+            }
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s\n", e.what());
+        return 1;
     }
-    long peakKb = MaxRssKb();
-    double mb = FileSize / 1e6;
-    std::printf("body               %.0f MB, best of %d rounds\n", mb, Rounds);
-    std::printf("curl -o /dev/null  %8.1f MB/s  (%.3f s)\n", mb / bestCurl, bestCurl);
-    std::printf("FetchStream        %8.1f MB/s  (%.3f s)\n", mb / bestOwn, bestOwn);
-    std::printf("throughput ratio   %8.2f of curl\n", bestCurl / bestOwn);
+    const long peakKb = MaxRssKb();
+    const double mb = FileSize / 1e6;
+    std::printf("body               %.0f MB, %d pairs taking turns; load average %.2f\n", mb, pairs, LoadAverage());
+    std::printf("                   MB/s at the median   time s, median (range)\n");
+    std::printf("curl -o /dev/null  %8.1f             %s\n", mb / curl.Median(), curl.Text().c_str());
+    std::printf("FetchStream        %8.1f             %s\n", mb / own.Median(), own.Text().c_str());
+    std::printf("throughput ratio   %s of curl\n", own.SpeedAgainst(curl).c_str());
     std::printf("peak RSS           %8.1f MB (before fetching %.1f MB; body %.1f MB)\n",
                 peakKb / 1024.0, baselineKb / 1024.0, FileSize / 1048576.0);
     return 0;

@@ -12,6 +12,9 @@
 // INSTALL_BENCH_EACH=1 prints every run.
 // Internal: install_bench --binding <archive> <folder> | --wizard <archive> <folder>
 //           | --generate <folder> <files> <MiB>
+#include "BenchRun.h"
+#include "TScratchFolder.h"
+#include "TSeries.h"
 #include "app/ShellState.h"
 #include "app/TFMain.h"
 #include "archive/ArchiveBinding.h"
@@ -28,66 +31,25 @@
 #include <QTimer>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <random>
 #include <string>
-#include <fcntl.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
+
+#include <unistd.h>
 
 namespace {
 
-struct TSample {
-    double Wall = 0, Cpu = 0;
-    long PeakKb = 0;
-};
-
-// Runs argv as a child process; its own wall time, CPU time and peak memory.
-TSample RunChild(const std::vector<std::string>& args)
+// A run as its own process; INSTALL_BENCH_EACH=1 prints each.
+TSample Run(const std::vector<std::string>& args)
 {
-    std::vector<char*> argv;
-    for (const std::string& a : args)
-        argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    const auto t0 = std::chrono::steady_clock::now();
-    const pid_t pid = fork();
-    if (pid == 0) {
-        const int devnull = ::open("/dev/null", O_WRONLY);
-        ::dup2(devnull, 1);
-        execvp(argv[0], argv.data());
-        _exit(127);
-    }
-    int status = 0;
-    rusage ru{};
-    wait4(pid, &status, 0, &ru);
-    TSample s;
-    s.Wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-    s.Cpu = ru.ru_utime.tv_sec + ru.ru_stime.tv_sec + (ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
-    s.PeakKb = ru.ru_maxrss;
+    const TSample s = RunChild(args);
     if (std::getenv("INSTALL_BENCH_EACH"))
-        std::fprintf(stderr, "  %-40s %.3f s, CPU %.3f s\n", args[args.size() - 1].c_str(), s.Wall, s.Cpu);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        std::fprintf(stderr, "failed (%d): %s\n", status, args[0].c_str());
-        std::exit(1);
-    }
+        std::fprintf(stderr, "  %-40s %.3f s, CPU %.3f s\n", args.back().c_str(), s.Wall, s.Cpu);
     return s;
-}
-
-bool Shell(const std::string& cmd)
-{
-    return std::system(cmd.c_str()) == 0;
-}
-
-std::string Quote(const std::string& s)
-{
-    std::string r = "'";
-    for (char c : s)
-        r += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return r + "'";
 }
 
 // Scripts and XML that compress, textures and models that do not; sizes spread from a few
@@ -158,6 +120,7 @@ int WizardOnce(int argc, char** argv, const std::string& archive, const std::str
     QCoreApplication::processEvents();
     if (archive.empty()) {  // the window alone, for its own memory
         w.close();
+        tmp.remove();
         std::fflush(nullptr);
         std::_Exit(0);
     }
@@ -175,48 +138,73 @@ int WizardOnce(int argc, char** argv, const std::string& archive, const std::str
     QApplication::exec();
     const bool done = w.PCFrames->currentIndex() == TFMain::PageDone && !failed;
     w.close();
+    // _Exit runs no destructors: the working folder goes by hand.
+    tmp.remove();
     std::fflush(nullptr);
     std::_Exit(done ? 0 : 1);
 }
 
-struct TSeries {
-    std::vector<TSample> Runs;
-    double Median(double TSample::*field) const
-    {
-        std::vector<double> v;
-        for (const TSample& s : Runs)
-            v.push_back(s.*field);
-        std::sort(v.begin(), v.end());
-        return v.empty() ? 0 : (v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2);
-    }
-    double Min(double TSample::*field) const
-    {
-        double m = 1e18;
-        for (const TSample& s : Runs)
-            m = std::min(m, s.*field);
-        return m;
-    }
-    double Max(double TSample::*field) const
-    {
-        double m = 0;
-        for (const TSample& s : Runs)
-            m = std::max(m, s.*field);
-        return m;
-    }
-    long Peak() const
-    {
-        long m = 0;
-        for (const TSample& s : Runs)
-            m = std::max(m, s.PeakKb);
-        return m;
-    }
-};
-
-double LoadAverage()
+int Compare(int pairs, int files, int64_t bytes)
 {
-    double l[1] = {0};
-    getloadavg(l, 1);
-    return l[0];
+    TScratchFolder scratch("install-bench");
+    const std::string work = scratch.Path();
+    const bool spread = scratch.SpreadOverBlockGroups();
+    // Whatever a run leaves in its temporary folder goes with the rest.
+    ::setenv("TMPDIR", work.c_str(), 1);
+    const std::string self = QFileInfo(QString::fromLocal8Bit("/proc/self/exe")).canonicalFilePath().toStdString();
+
+    std::printf("generating %d files, %lld MiB in %s ...\n", files, static_cast<long long>(bytes >> 20), work.c_str());
+    MakeModSet(work + "/src", files, bytes);
+    const std::string archives[] = {work + "/mod.7z", work + "/mod.zip"};
+    Shell("cd " + ShellQuote(work + "/src") + " && 7z a -bd -bso0 -t7z -m0=lzma2 -mx=5 -ms=on " + ShellQuote(archives[0]) + " .");
+    Shell("cd " + ShellQuote(work + "/src") + " && 7z a -bd -bso0 -tzip -mm=Deflate -mx=5 " + ShellQuote(archives[1]) + " .");
+    std::printf("cores %ld, load average at start %.2f; %d interleaved rounds per case; run folders %s\n",
+                sysconf(_SC_NPROCESSORS_ONLN), LoadAverage(), pairs,
+                spread ? "spread over block groups (chattr +T)" : "as the file system places them");
+
+    enum { Cli, Binding, Wizard, Sides };
+    const char* sideNames[] = {"7z x", "binding", "wizard"};
+    bool allSame = true;
+    auto runSide = [&](int side, const std::string& archive, const std::string& target) {
+        if (side == Cli)
+            return Run({"7z", "x", "-bd", "-bso0", "-y", "-o" + target, archive});
+        return Run({self, side == Binding ? "--binding" : "--wizard", archive, target});
+    };
+    for (const std::string& archive : archives) {
+        TSeries fresh[Sides], over[Sides];
+        for (int round = 0; round < pairs; ++round) {
+            std::string made[Sides];
+            // Fresh folders; the order rotates so no side always follows the same one.
+            for (int side : RoundOrder(round, Sides)) {
+                made[side] = scratch.Fresh("run#");
+                fresh[side].Add(runSide(side, archive, made[side]));
+            }
+            allSame = allSame && Shell("diff -r " + ShellQuote(made[Cli]) + " " + ShellQuote(made[Binding]) + " >/dev/null") &&
+                      Shell("diff -r " + ShellQuote(made[Cli]) + " " + ShellQuote(made[Wizard]) + " >/dev/null");
+            // Over an existing tree: each side installs again over a tree another side made.
+            for (int side : RoundOrder(round, Sides))
+                over[side].Add(runSide(side, archive, made[(side + 1) % Sides]));
+            allSame = allSame && Shell("diff -r " + ShellQuote(work + "/src") + " " + ShellQuote(made[Cli]) + " >/dev/null");
+        }
+        const std::string name = QFileInfo(QString::fromStdString(archive)).suffix().toStdString();
+        for (int c = 0; c < 2; ++c) {
+            TSeries* s = c == 0 ? fresh : over;
+            std::printf("\n%s, %s:\n", name.c_str(), c == 0 ? "fresh folders" : "over an existing tree");
+            std::printf("  %-8s %-26s %8s %8s %16s\n", "", "wall s, median (range)", "CPU s", "peak MB", "vs 7z x (range)");
+            for (int side = 0; side < Sides; ++side) {
+                const TSeries& r = s[side];
+                std::printf("  %-8s %-26s %8.3f %8.1f", sideNames[side], r.Text().c_str(), r.Median(&TSample::Cpu),
+                            r.PeakKb() / 1024.0);
+                if (side != Cli)
+                    std::printf("   %s", r.SpeedAgainst(s[Cli]).c_str());
+                std::printf("\n");
+            }
+        }
+    }
+    const TSample idle = Run({self, "--wizard", "", ""});
+    std::printf("\nwizard window alone, nothing installed: %.1f MB peak\n", idle.PeakKb / 1024.0);
+    std::printf("load average at end %.2f; trees %s\n", LoadAverage(), allSame ? "identical to the set" : "DIFFER");
+    return allSame ? 0 : 1;
 }
 
 }  // namespace
@@ -236,78 +224,10 @@ int main(int argc, char** argv)
     const int pairs = argc > 1 ? std::max(1, atoi(argv[1])) : 5;
     const int files = argc > 2 ? atoi(argv[2]) : 2000;
     const int64_t bytes = int64_t(argc > 3 ? atoll(argv[3]) : 128) << 20;
-    const char* tmpEnv = std::getenv("TMPDIR");
-    char pattern[4096];
-    std::snprintf(pattern, sizeof pattern, "%s/install-bench-XXXXXX", tmpEnv && *tmpEnv ? tmpEnv : "/tmp");
-    if (!mkdtemp(pattern))
+    try {
+        return Compare(pairs, files, bytes);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s\n", e.what());
         return 1;
-    const std::string work = pattern;
-    // Folders made below this one are spread over the file system's block groups as if
-    // they were top-level: on an ext4 without a journal, creating files where many were
-    // deleted in the last minutes costs far more, and other programs keep deleting.
-    const bool spread = Shell("chattr +T " + Quote(work) + " 2>/dev/null");
-    const std::string self = QFileInfo(QString::fromLocal8Bit("/proc/self/exe")).canonicalFilePath().toStdString();
-
-    std::printf("generating %d files, %lld MiB in %s ...\n", files, static_cast<long long>(bytes >> 20), work.c_str());
-    MakeModSet(work + "/src", files, bytes);
-    const std::string archives[] = {work + "/mod.7z", work + "/mod.zip"};
-    Shell("cd " + Quote(work + "/src") + " && 7z a -bd -bso0 -t7z -m0=lzma2 -mx=5 -ms=on " + Quote(archives[0]) + " .");
-    Shell("cd " + Quote(work + "/src") + " && 7z a -bd -bso0 -tzip -mm=Deflate -mx=5 " + Quote(archives[1]) + " .");
-    std::printf("cores %ld, load average at start %.2f; %d interleaved rounds per case; run folders %s\n",
-                sysconf(_SC_NPROCESSORS_ONLN), LoadAverage(), pairs,
-                spread ? "spread over block groups (chattr +T)" : "as the file system places them");
-
-    enum { Cli, Binding, Wizard, Sides };
-    const char* sideNames[] = {"7z x", "binding", "wizard"};
-    int serial = 0;
-    bool allSame = true;
-    for (const std::string& archive : archives) {
-        TSeries fresh[Sides], over[Sides];
-        for (int round = 0; round < pairs; ++round) {
-            std::string made[Sides];
-            // Fresh folders; the order rotates so no side always follows the same one.
-            for (int k = 0; k < Sides; ++k) {
-                const int side = (k + round) % Sides;
-                made[side] = work + "/run" + std::to_string(++serial);
-                if (side == Cli)
-                    fresh[side].Runs.push_back(RunChild({"7z", "x", "-bd", "-bso0", "-y", "-o" + made[side], archive}));
-                else
-                    fresh[side].Runs.push_back(RunChild({self, side == Binding ? "--binding" : "--wizard", archive, made[side]}));
-            }
-            allSame = allSame && Shell("diff -r " + Quote(made[Cli]) + " " + Quote(made[Binding]) + " >/dev/null") &&
-                      Shell("diff -r " + Quote(made[Cli]) + " " + Quote(made[Wizard]) + " >/dev/null");
-            // Over an existing tree: each side installs again over a tree another side made.
-            for (int k = 0; k < Sides; ++k) {
-                const int side = (k + round) % Sides;
-                const std::string& target = made[(side + 1) % Sides];
-                if (side == Cli)
-                    over[side].Runs.push_back(RunChild({"7z", "x", "-bd", "-bso0", "-y", "-o" + target, archive}));
-                else
-                    over[side].Runs.push_back(RunChild({self, side == Binding ? "--binding" : "--wizard", archive, target}));
-            }
-            allSame = allSame && Shell("diff -r " + Quote(work + "/src") + " " + Quote(made[Cli]) + " >/dev/null");
-        }
-        const std::string name = QFileInfo(QString::fromStdString(archive)).suffix().toStdString();
-        for (int c = 0; c < 2; ++c) {
-            TSeries* s = c == 0 ? fresh : over;
-            const double cli = s[Cli].Median(&TSample::Wall);
-            std::printf("\n%s, %s:\n", name.c_str(), c == 0 ? "fresh folders" : "over an existing tree");
-            std::printf("  %-8s %8s %17s %8s %8s %16s\n", "", "median s", "range s", "CPU s", "peak MB", "vs 7z x (range)");
-            for (int side = 0; side < Sides; ++side) {
-                const TSeries& r = s[side];
-                const double med = r.Median(&TSample::Wall);
-                std::printf("  %-8s %8.3f %8.3f-%-8.3f %8.3f %8.1f", sideNames[side], med, r.Min(&TSample::Wall),
-                            r.Max(&TSample::Wall), r.Median(&TSample::Cpu), r.Peak() / 1024.0);
-                if (side != Cli)
-                    std::printf("   %5.2fx (%.2f-%.2f)", cli / med, s[Cli].Min(&TSample::Wall) / r.Max(&TSample::Wall),
-                                s[Cli].Max(&TSample::Wall) / r.Min(&TSample::Wall));
-                std::printf("\n");
-            }
-        }
     }
-    const TSample idle = RunChild({self, "--wizard", "", ""});
-    std::printf("\nwizard window alone, nothing installed: %.1f MB peak\n", idle.PeakKb / 1024.0);
-    std::printf("load average at end %.2f; trees %s\n", LoadAverage(), allSame ? "identical to the set" : "DIFFER");
-    Shell("rm -rf " + Quote(work));
-    return allSame ? 0 : 1;
 }

@@ -2,8 +2,12 @@
 // loopback the way the program fetches it (to an unnamed file, SHA-256 summed on the way,
 // held to the download limits), against `curl -o FILE` of the same URL in the same run,
 // and against the whole body held in memory as earlier builds did. Each fetch runs in a
-// process of its own so its peak resident size is its own.
+// process of its own so its peak resident size is its own; the three take turns in a
+// rotating order, curl into a fresh file each time (all removed at the end, with nginx's
+// folder under TMPDIR). Usage: bench_update_package [rounds=5].
+#include "BenchRun.h"
 #include "TNginxServer.h"
+#include "TSeries.h"
 
 #include "update/TDownloadWatch.h"
 #include "update/THttpClient.h"
@@ -11,9 +15,6 @@
 #include "update/TPackageStream.h"
 #include "update/TUpdateSignature.h"
 
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -21,12 +22,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
-
-extern char** environ;
 
 namespace {
 using Clock = std::chrono::steady_clock;
@@ -40,50 +40,6 @@ long StatusKb(const char* field)
         if (line.rfind(field, 0) == 0)
             return std::atol(line.c_str() + std::strlen(field));
     return -1;
-}
-
-struct TRun {
-    double Seconds = -1;
-    long PeakKb = 0;  // the child's peak resident size
-    long IdleKb = 0;  // its resident size just before it fetched (ours only)
-};
-
-// Runs argv to its end; its wall time and peak resident size. Its standard output, one
-// line, goes to line.
-TRun Measure(std::vector<std::string> args, std::string* line = nullptr)
-{
-    std::vector<char*> argv;
-    for (std::string& a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    int out[2];
-    if (pipe(out) != 0)
-        return {};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    posix_spawn_file_actions_addclose(&actions, out[0]);
-    TRun run;
-    const auto begin = Clock::now();
-    pid_t pid;
-    if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0)
-        return {};
-    close(out[1]);
-    std::string text;
-    char buffer[256];
-    for (ssize_t n; (n = read(out[0], buffer, sizeof buffer)) > 0;)
-        text.append(buffer, static_cast<std::size_t>(n));
-    close(out[0]);
-    int status = 0;
-    rusage usage{};
-    wait4(pid, &status, 0, &usage);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        return {};
-    run.Seconds = std::chrono::duration<double>(Clock::now() - begin).count();
-    run.PeakKb = usage.ru_maxrss;
-    if (line)
-        *line = text;
-    return run;
 }
 
 // The child: one fetch of url, as the program does it or into memory; prints the resident
@@ -145,52 +101,45 @@ int main(int argc, char** argv)
     if (readlink(self.c_str(), exe, sizeof exe - 1) <= 0)
         return 1;
 
-    constexpr int Rounds = 3;
-    TRun curl, own, memory;
-    std::string ownLine, memoryLine;
-    for (int round = 0; round < Rounds; ++round) {
-        const std::string curlFile = folder + "curl.out";
-        TRun c = Measure({"curl", "-s", "-o", curlFile, url});
-        std::filesystem::remove(curlFile);
-        std::string line;
-        TRun o = Measure({exe, "--fetch", "package", url, folder}, &line);
-        ownLine = line;
-        TRun m = Measure({exe, "--fetch", "memory", url, folder}, &line);
-        memoryLine = line;
-        if (c.Seconds < 0 || o.Seconds < 0 || m.Seconds < 0) {
-            std::fprintf(stderr, "a fetch failed\n");
-            return 1;
-        }
-        o.IdleKb = std::atol(ownLine.c_str());
-        m.IdleKb = std::atol(memoryLine.c_str());
-        // Best time, and the highest peak of the rounds.
-        auto keep = [](TRun& best, const TRun& r) {
-            const long peak = std::max(best.PeakKb, r.PeakKb);
-            const long idle = std::max(best.IdleKb, r.IdleKb);
-            if (best.Seconds < 0 || r.Seconds < best.Seconds)
-                best = r;
-            best.PeakKb = peak;
-            best.IdleKb = idle;
-        };
-        keep(curl, c);
-        keep(own, o);
-        keep(memory, m);
+    const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
+    enum { Curl, Own, Memory, Sides };
+    TSeries runs[Sides];
+    long idleKb[Sides] = {0, 0, 0};
+    std::string digest[Sides];
+    int serial = 0;
+    try {
+        for (int round = 0; round < rounds; ++round)
+            for (int side : RoundOrder(round, Sides)) {
+                if (side == Curl) {
+                    runs[side].Add(RunChild({"curl", "-s", "-o", folder + "curl" + std::to_string(++serial) + ".out", url}));
+                    continue;
+                }
+                std::string line;
+                runs[side].Add(RunChild({exe, "--fetch", side == Own ? "package" : "memory", url, folder}, &line));
+                idleKb[side] = std::max(idleKb[side], std::atol(line.c_str()));
+                digest[side] = line.substr(std::min(line.size(), line.find(' ')));
+            }
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s\n", e.what());
+        return 1;
     }
-    if (ownLine.substr(ownLine.find(' ')) != memoryLine.substr(memoryLine.find(' '))) {
+    if (digest[Own].empty() || digest[Own] != digest[Memory]) {
         std::fprintf(stderr, "the two fetches disagree on the digest\n");
         return 1;
     }
     const double mb = PackageSize / 1048576.0;
-    std::printf("package                 %.0f MiB from nginx on loopback, %d rounds\n", mb, Rounds);
-    std::printf("                        peak RSS   above idle   time      rate\n");
-    std::printf("curl -o FILE            %6.1f MiB  %10s   %6.3f s  %6.1f MiB/s\n", curl.PeakKb / 1024.0, "-",
-                curl.Seconds, mb / curl.Seconds);
-    std::printf("unnamed file + SHA-256  %6.1f MiB  %6.1f MiB   %6.3f s  %6.1f MiB/s\n", own.PeakKb / 1024.0,
-                (own.PeakKb - own.IdleKb) / 1024.0, own.Seconds, mb / own.Seconds);
-    std::printf("whole body in memory    %6.1f MiB  %6.1f MiB   %6.3f s  %6.1f MiB/s\n", memory.PeakKb / 1024.0,
-                (memory.PeakKb - memory.IdleKb) / 1024.0, memory.Seconds, mb / memory.Seconds);
-    std::printf("peak RSS ratio          %.2f of curl (in memory: %.2f)\n", double(own.PeakKb) / curl.PeakKb,
-                double(memory.PeakKb) / curl.PeakKb);
-    std::printf("time ratio              %.2f of curl\n", own.Seconds / curl.Seconds);
+    const char* names[] = {"curl -o FILE", "unnamed file + SHA-256", "whole body in memory"};
+    std::printf("package %.0f MiB from nginx on loopback, %d rounds; load average %.2f\n", mb, rounds, LoadAverage());
+    std::printf("%-24s %9s %11s  %-24s %s\n", "", "peak RSS", "above idle", "time s, median (range)", "rate");
+    for (int side = 0; side < Sides; ++side) {
+        char above[32] = "-";
+        if (side != Curl)
+            std::snprintf(above, sizeof above, "%.1f MiB", (runs[side].PeakKb() - idleKb[side]) / 1024.0);
+        std::printf("%-24s %5.1f MiB %11s  %-24s %6.1f MiB/s\n", names[side], runs[side].PeakKb() / 1024.0, above,
+                    runs[side].Text().c_str(), mb / runs[side].Median());
+    }
+    std::printf("peak RSS ratio          %.2f of curl (in memory: %.2f)\n",
+                double(runs[Own].PeakKb()) / runs[Curl].PeakKb(), double(runs[Memory].PeakKb()) / runs[Curl].PeakKb());
+    std::printf("speed against curl      %s\n", runs[Own].SpeedAgainst(runs[Curl]).c_str());
     return 0;
 }

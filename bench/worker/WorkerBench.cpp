@@ -1,6 +1,12 @@
 // The installation of a mod-like set through the whole wizard path (worker, file bar
 // updater, synchronised calls, offscreen window) against `7z x` of the same archives,
-// measured in the same run. Also the file bar updater paced against spinning.
+// measured in the same run. Also the file bar updater paced against spinning, and the cost
+// of the install record. The sides take turns in a rotating order, each run into a fresh
+// folder; everything goes at the end.
+// Usage: worker_bench [files=2000] [MiB=128] [rounds=5]; honours TMPDIR.
+#include "BenchRun.h"
+#include "TScratchFolder.h"
+#include "TSeries.h"
 #include "app/ShellState.h"
 #include "app/TFMain.h"
 #include "archive/ThPBFUpdate.h"
@@ -17,11 +23,12 @@
 #include <QFile>
 #include <QProcess>
 #include <QStackedWidget>
-#include <QTemporaryDir>
 #include <QTimer>
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <exception>
 #include <random>
 
 namespace {
@@ -79,23 +86,12 @@ qint64 TreeBytes(const QString& dir, int* count)
     return sum;
 }
 
-double TimeCli(const QString& archive, const QString& out)
-{
-    QDir(out).removeRecursively();
-    QElapsedTimer t;
-    t.start();
-    if (!Run7z({"x", "-y", "-bd", "-bso0", "-o" + out, archive}))
-        std::fprintf(stderr, "7z x failed on %s\n", qPrintable(archive));
-    return t.nsecsElapsed() / 1e9;
-}
-
 struct TRun {
     double Wall = 0, MainCpu = 0, UpdaterCpu = 0;
 };
 
 TRun TimeWorker(TFMain& w, const QString& archive, const QString& out, int passMs)
 {
-    QDir(out).removeRecursively();
     QDir().mkpath(out);
     ThPBFUpdate::PassIntervalMs = passMs;
     w.PCFrames->setCurrentIndex(TFMain::PageProgress);
@@ -120,29 +116,39 @@ TRun TimeWorker(TFMain& w, const QString& archive, const QString& out, int passM
     return r;
 }
 
-}  // namespace
 
-int main(int argc, char** argv)
+// One line per side: wall time, its speed against 7z x, and the CPU of the two threads.
+void Report(const char* name, const TSeries& wall, const TSeries& cli, const TSeries* mainCpu, const TSeries* updCpu)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QTemporaryDir tmp;
-    qputenv("TMPDIR", tmp.path().toLocal8Bit());  // the run's working folder stays in here
+    std::printf("  %-14s %-26s", name, wall.Text().c_str());
+    if (&wall != &cli)
+        std::printf(" %-20s", wall.SpeedAgainst(cli).c_str());
+    if (mainCpu)
+        std::printf(" main %6.3f s  updater %6.3f s", mainCpu->Median(), updCpu->Median());
+    std::printf("\n");
+}
+
+int Compare(int argc, char** argv, TScratchFolder& scratch)
+{
     QApplication app(argc, argv);
     const int files = argc > 1 ? atoi(argv[1]) : 2000;
     const qint64 bytes = (argc > 2 ? atoll(argv[2]) : 128) << 20;
-    const int rounds = argc > 3 ? atoi(argv[3]) : 3;
+    const int rounds = argc > 3 ? std::max(1, atoi(argv[3])) : 5;
+    const QString root = QString::fromStdString(scratch.Path());
+    auto path = [&root](const QString& rel) { return root + '/' + rel; };
 
-    const QString src = tmp.filePath("src");
+    const QString src = path("src");
     MakeModSet(src, files, bytes);
     int srcCount = 0;
     const qint64 srcBytes = TreeBytes(src, &srcCount);
-    std::printf("mod set: %d files, %.1f MB; %d rounds, best of each\n", srcCount, srcBytes / 1048576.0, rounds);
-    QDir().mkpath(tmp.filePath("prog/Mods"));
-    const QStringList archives = {tmp.filePath("prog/Mods/set.7z"), tmp.filePath("prog/Mods/set.zip")};
+    std::printf("mod set: %d files, %.1f MB in %s; %d rounds, sides in rotating order; load average %.2f\n",
+                srcCount, srcBytes / 1048576.0, qPrintable(root), rounds, LoadAverage());
+    QDir().mkpath(path("prog/Mods"));
+    const QStringList archives = {path("prog/Mods/set.7z"), path("prog/Mods/set.zip")};
     Run7z({"a", "-t7z", "-mx3", "-bd", "-bso0", archives[0], "."}, src);
     Run7z({"a", "-tzip", "-bd", "-bso0", archives[1], "."}, src);
 
-    SetExecutablePathOverride(tmp.filePath("prog/Setup").toStdString());
+    SetExecutablePathOverride(path("prog/Setup").toStdString());
     SetMessageBoxHandler([](const QString& text, TMsgButtons) {
         std::fprintf(stderr, "message: %s\n", qPrintable(text));
         return TMsgResult::Ok;
@@ -153,41 +159,65 @@ int main(int argc, char** argv)
 
     // Installations keep their record here; a data folder below a plain file cannot be made,
     // which leaves an installation unrecorded, as it was before records were kept.
-    const QByteArray recorded = tmp.filePath("data").toLocal8Bit();
-    const QByteArray unrecordable = tmp.filePath("no-data/data").toLocal8Bit();
-    QFile(tmp.filePath("no-data")).open(QIODevice::WriteOnly);
+    const QByteArray recorded = path("data").toLocal8Bit();
+    const QByteArray unrecordable = path("no-data/data").toLocal8Bit();
+    QFile(path("no-data")).open(QIODevice::WriteOnly);
     qputenv("XDG_DATA_HOME", recorded);
 
-    std::printf("%-5s %9s %9s %7s %9s %7s | %-24s | %-24s | %s\n", "", "7z x s", "paced s", "ratio", "spin s",
-                "ratio", "paced: main / updater CPU", "spin: main / updater CPU", "paced, no record: s, record cost");
+    enum { Cli, Paced, Spin, Bare, Sides };
+    const char* names[] = {"7z x", "paced", "spin", "paced, no rec"};
+    bool allSame = true;
     for (const QString& a : archives) {
-        const QString out = tmp.filePath("out");
-        double cli = 1e9;
-        TRun paced{1e9, 0, 0}, spin{1e9, 0, 0}, bare{1e9, 0, 0};
+        TSeries wall[Sides], mainCpu[Sides], updCpu[Sides];
         for (int r = 0; r < rounds; ++r) {
-            cli = std::min(cli, TimeCli(a, out));
-            const TRun p = TimeWorker(w, a, out, 15);
-            if (p.Wall < paced.Wall)
-                paced = p;
-            int n = 0;
-            if (TreeBytes(out, &n) != srcBytes || n != srcCount)
-                std::fprintf(stderr, "worker output differs from the set\n");
-            const TRun s = TimeWorker(w, a, out, 0);
-            if (s.Wall < spin.Wall)
-                spin = s;
-            qputenv("XDG_DATA_HOME", unrecordable);
-            const TRun b = TimeWorker(w, a, out, 15);
-            qputenv("XDG_DATA_HOME", recorded);
-            if (b.Wall < bare.Wall)
-                bare = b;
+            for (int side : RoundOrder(r, Sides)) {
+                const QString out = QString::fromStdString(scratch.Fresh("run#"));
+                if (side == Cli) {
+                    wall[side].Add(RunChild({"7z", "x", "-y", "-bd", "-bso0", "-o" + out.toStdString(), a.toStdString()}));
+                    continue;
+                }
+                if (side == Bare)
+                    qputenv("XDG_DATA_HOME", unrecordable);
+                const TRun run = TimeWorker(w, a, out, side == Spin ? 0 : 15);
+                qputenv("XDG_DATA_HOME", recorded);
+                wall[side].Add(run.Wall);
+                mainCpu[side].Add(run.MainCpu);
+                updCpu[side].Add(run.UpdaterCpu);
+                int n = 0;
+                if (TreeBytes(out, &n) != srcBytes || n != srcCount)
+                    allSame = false;
+            }
         }
-        std::printf("%-5s %9.3f %9.3f %7.3f %9.3f %7.3f | %8.3f s / %8.3f s   | %8.3f s / %8.3f s   | %7.3f %+6.1f%%\n",
-                    qPrintable(QFileInfo(a).suffix()), cli, paced.Wall, cli / paced.Wall, spin.Wall,
-                    cli / spin.Wall, paced.MainCpu, paced.UpdaterCpu, spin.MainCpu, spin.UpdaterCpu, bare.Wall,
-                    (paced.Wall / bare.Wall - 1) * 100);
+        std::printf("\n%s: wall s, median (range) | vs 7z x (range) | median CPU\n", qPrintable(QFileInfo(a).suffix()));
+        Report(names[Cli], wall[Cli], wall[Cli], nullptr, nullptr);
+        for (int side = Paced; side < Sides; ++side)
+            Report(names[side], wall[side], wall[Cli], &mainCpu[side], &updCpu[side]);
+        std::printf("  record cost: %+.1f%% of the paced median\n", (wall[Paced].Median() / wall[Bare].Median() - 1) * 100);
     }
-    std::printf("ratio: throughput of the worker path relative to 7z x (1.0 = equal)\n");
+    std::printf("\nvs 7z x: throughput of the worker path relative to 7z x (1.0 = equal); load average %.2f; "
+                "trees %s\n", LoadAverage(), allSame ? "complete" : "INCOMPLETE");
     w.close();
+    return allSame ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    setvbuf(stdout, nullptr, _IOLBF, 0);
+    int rc = 1;
+    TScratchFolder scratch("worker-bench");
+    scratch.SpreadOverBlockGroups();
+    ::setenv("TMPDIR", scratch.Path().c_str(), 1);  // the run's working folder stays in here
+    try {
+        rc = Compare(argc, argv, scratch);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s\n", e.what());
+    }
+    // The worker threads and the window are not torn down at exit (_Exit runs no
+    // destructors), so the scratch folder goes by hand first.
+    scratch.Remove();
     std::fflush(nullptr);
-    std::_Exit(0);
+    std::_Exit(rc);
 }
