@@ -5,10 +5,14 @@
 #include "platform/ExecutablePath.h"
 #include "platform/FileSystem.h"
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QMessageBox>
 #include <QProcess>
+#include <QTimer>
 #include <QWidget>
 
 #include <cstdlib>
@@ -145,9 +149,25 @@ std::string ExpectedDefaultCatalogue()
     return s;
 }
 
-void SaveScreenshot(QWidget* widget, const QString& name)
+bool SaveScreenshot(QWidget* widget, const QString& name)
 {
     const QString dir = QStringLiteral(SETUP_SCREENSHOT_DIR);
     QDir().mkpath(dir);
-    widget->grab().save(dir + QLatin1Char('/') + name + QStringLiteral(".png"));
+    return widget->grab().save(dir + QLatin1Char('/') + name + QStringLiteral(".png"));
+}
+
+void SaveNextMessageBox(const QString& name, QString* text)
+{
+    // The box runs its own event loop; a timer looks in on it from there.
+    auto* poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, name, text] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box || !box->isVisible())
+            return;
+        poll->stop();
+        poll->deleteLater();
+        *text = SaveScreenshot(box, name) ? box->text() : QStringLiteral("(picture not written)");
+        box->button(QMessageBox::Ok) ? box->button(QMessageBox::Ok)->click() : box->reject();
+    });
+    poll->start(10);
 }

@@ -41,5 +41,9 @@ public:
 
 std::string ReadWholeFile(const std::string& path);
 std::string ExpectedDefaultCatalogue();
-// Saves a picture of the widget under the build folder's screenshots/.
-void SaveScreenshot(QWidget* widget, const QString& name);
+// Saves a picture of the widget under the build folder's screenshots/; false when it could
+// not be written.
+bool SaveScreenshot(QWidget* widget, const QString& name);
+// Arms a picture of the next message box the real dialogs show (no test handler may be set):
+// once it is up, it is saved under name, its text goes to *text and its button is pressed.
+void SaveNextMessageBox(const QString& name, QString* text);

@@ -218,6 +218,8 @@ private slots:
         SetFolderDialogHandler({});
     }
 
+    // The files and path pages, and the box that refuses an unusable folder, as the user sees
+    // them; the box is the real one the program shows.
     void screenshotsOfTheFilesAndPathPages()
     {
         for (const char* lang : {"en_US.UTF-8", "ru_RU.UTF-8"}) {
@@ -230,10 +232,18 @@ private slots:
             z.w->CBEmptyFilesHide->click();  // hiding off: the missing file shows its note
             z.Next();
             const QString suffix = QString::fromLatin1(lang).left(2);
-            SaveScreenshot(z.w.get(), QStringLiteral("page1-") + suffix);
+            QVERIFY(SaveScreenshot(z.w.get(), QStringLiteral("page1-") + suffix));
             z.Next();
             z.w->EDir->setText(QStringLiteral("/games/World_of_Tanks/res_mods/1.0/"));
-            SaveScreenshot(z.w.get(), QStringLiteral("page2-") + suffix);
+            QVERIFY(SaveScreenshot(z.w.get(), QStringLiteral("page2-") + suffix));
+
+            z.w->EDir->setText(QStringLiteral("/proc/no/such/folder"));
+            SetMessageBoxHandler({});
+            QString shown;
+            SaveNextMessageBox(QStringLiteral("error-") + suffix, &shown);
+            z.Next();
+            QCOMPARE(shown, Row(28));
+            QCOMPARE(z.Page(), 2);
         }
     }
 };

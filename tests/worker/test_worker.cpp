@@ -322,6 +322,8 @@ private slots:
         QVERIFY(!a7z.isEmpty() && !azip.isEmpty());
         QVERIFY(ReferenceExtract({a7z, azip}, Path(QStringLiteral("ref"))));
         const QString target = Path(QStringLiteral("game/res_mods/1.0.0"));
+        // A program file with a version record, which the window shows, as beside a real install.
+        QVERIFY(QFile::copy(QCoreApplication::applicationFilePath(), Path(QStringLiteral("prog/Setup"))));
 
         TFMain w;
         w.show();
