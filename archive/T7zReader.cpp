@@ -4,9 +4,11 @@
 
 #include "archive/ArchiveBinding.h"
 #include "archive/ItemPathCheck.h"
+#include "archive/TRarEndCheck.h"
 #include "archive/WideText.h"
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
+#include "platform/TFilePermissions.h"
 #include "platform/TFileStream.h"
 
 namespace {
@@ -27,6 +29,25 @@ const char* OperationResultText(int32_t opRes)
     case 9: return "wrong password";
     default: return "extraction error";
     }
+}
+
+// A failed write: the folder that was to hold the file may be missing, which is not a
+// missing archive.
+TFailReason WriteFailReason(int error)
+{
+    const TFailReason r = FailReasonForSystemError(error);
+    return r == TFailReason::ArchiveMissing ? TFailReason::Other : r;
+}
+
+uint64_t VariantNumber(const TPropVariant& v, bool& present)
+{
+    present = true;
+    if (v.vt == kVT_UI8)
+        return v.uhVal;
+    if (v.vt == kVT_UI4)
+        return v.ulVal;
+    present = false;
+    return 0;
 }
 
 // Runs a clean-up when the scope ends, on every way out.
@@ -108,10 +129,36 @@ TComPtr<IInArchive> T7zReader::LibraryArchive()
 void T7zReader::OpenArchiveFile(const std::string& fileName)
 {
     std::unique_ptr<TFileStream> file = TFileStream::OpenRead(fileName);
-    if (!file)
-        throw EArchiveError("Cannot open file " + fileName);
+    if (!file) {
+        const TFailReason reason = FailReasonForSystemError(TFileStream::LastErrorCode());
+        throw EArchiveError("Cannot open file " + fileName,
+                            reason == TFailReason::ArchiveMissing ? reason : TFailReason::Other);
+    }
     TComPtr<T7zStream> stream(new T7zStream(file.release(), TStreamOwnership::Owned, Errors));
     OpenInStream(static_cast<IInStream*>(stream.Get()));
+    CheckRarEnd(fileName);
+}
+
+void T7zReader::CheckRarEnd(const std::string& fileName)
+{
+    std::unique_ptr<TFileStream> file = TFileStream::OpenRead(fileName);
+    if (!file)
+        return;
+    TPropVariant v;
+    LibraryArchive()->GetArchiveProperty(kpidOffset, &v);
+    bool present = false;
+    const uint64_t start = VariantNumber(v, present);
+    ClearPropVariant(v);
+    bool complete = true;
+    try {
+        complete = TRarEndCheck::Complete(*file, start);
+    } catch (const Exception&) {
+        // Unreadable now: the extraction's own reads will say so.
+    }
+    if (!complete) {
+        CloseArchive();
+        throw EArchiveError("Unexpected end of archive", TFailReason::Truncated);
+    }
 }
 
 void T7zReader::OpenArchiveStream(IInStream* stream)
@@ -125,8 +172,63 @@ void T7zReader::OpenInStream(IInStream* stream)
         throw EArchiveError("No archive stream given");
     TComPtr<IInArchive> archive = LibraryArchive();
     Errors->Clear();
+    HaveCurrentIndex = false;
+    HaveOpenedSize = false;
+    IStreamGetSize* sizer = nullptr;
+    if (stream->QueryInterface(IID_IStreamGetSize, reinterpret_cast<void**>(&sizer)) == kS_OK && sizer) {
+        HaveOpenedSize = sizer->GetSize(&OpenedSize) == kS_OK;
+        sizer->Release();
+    }
     const THResult rc = archive->Open(stream, &kMaxCheckStartPosition, static_cast<IArchiveOpenCallback*>(this));
     RaiseIfFailed(rc);
+    try {
+        CheckArchiveState();
+    } catch (...) {
+        // A damaged archive is not left open half-usable.
+        CloseArchive();
+        throw;
+    }
+}
+
+void T7zReader::CheckArchiveState()
+{
+    IInArchive* archive = LibraryArchive().Get();
+    auto number = [archive](TPropId id, bool& present) {
+        TPropVariant v;
+        archive->GetArchiveProperty(id, &v);
+        const uint64_t n = VariantNumber(v, present);
+        ClearPropVariant(v);
+        return n;
+    };
+    TPropVariant v;
+    archive->GetArchiveProperty(kpidIsNotArcType, &v);
+    const bool notArcType = v.vt == kVT_BOOL && v.boolVal != 0;
+    ClearPropVariant(v);
+    if (notArcType)
+        throw EArchiveError("The file is not an archive of its type");
+
+    bool present = false;
+    const uint32_t errors = static_cast<uint32_t>(number(kpidErrorFlags, present));
+    const uint32_t warnings = static_cast<uint32_t>(number(kpidWarningFlags, present));
+    // Data after the end or an unconfirmed start leave every item whole; the rest do not.
+    const uint32_t harmless = kArcFlagDataAfterEnd | kArcFlagUnconfirmedStart | kArcFlagUnsupportedFeature;
+    const uint32_t bad = errors | (warnings & ~harmless);
+    if (bad & (kArcFlagUnexpectedEnd | kArcFlagUnavailableStart))
+        throw EArchiveError("Unexpected end of archive", TFailReason::Truncated);
+    if (bad & kArcFlagEncryptedHeadersError)
+        throw EArchiveError("The archive's headers are encrypted", TFailReason::Encrypted);
+    if (bad & (kArcFlagHeadersError | kArcFlagDataError | kArcFlagCrcError))
+        throw EArchiveError("The archive's headers are damaged", TFailReason::DataError);
+    if (bad & kArcFlagIsNotArc)
+        throw EArchiveError("The file is not an archive of its type");
+    if (bad & kArcFlagUnsupportedMethod)
+        throw EArchiveError("The archive uses an unsupported method");
+
+    bool havePhy = false, haveOffset = false;
+    const uint64_t phy = number(kpidPhySize, havePhy);
+    const uint64_t offset = number(kpidOffset, haveOffset);
+    if (havePhy && HaveOpenedSize && phy + (haveOffset ? offset : 0) > OpenedSize)
+        throw EArchiveError("Unexpected end of archive", TFailReason::Truncated);
 }
 
 void T7zReader::CloseArchive()
@@ -192,25 +294,46 @@ bool T7zReader::ItemIsFolder(uint32_t index)
     return folder;
 }
 
+bool T7zReader::ItemFlag(uint32_t index, TPropId propId)
+{
+    TPropVariant v;
+    ReadProperty(index, propId, v);
+    const bool set = v.vt == kVT_BOOL && v.boolVal != 0;
+    ClearPropVariant(v);
+    return set;
+}
+
 void T7zReader::RunExtract(const uint32_t* indices, uint32_t count, bool testOnly)
 {
     TComPtr<IInArchive> archive = LibraryArchive();
     Errors->Clear();
     HaveCurrentIndex = false;
+    PasswordRefused = false;
     const THResult rc = archive->Extract(indices, count, testOnly ? 1 : 0,
                                          static_cast<IArchiveExtractCallback*>(this));
     // An item the library stopped in the middle of leaves nothing behind.
     DiscardPendingFile();
     RaiseIfFailed(rc);
+    // Damage found only while reading (a zip whose end went missing) shows here.
+    CheckArchiveState();
 }
 
 // An error kept by a callback outranks the code: the code is only its echo, and the
 // library may even answer 0 after a callback failed.
 void T7zReader::RaiseIfFailed(THResult code)
 {
-    std::string text;
-    if (Errors->Take(text))
-        throw EArchiveError(text);
+    std::string text, item;
+    TFailReason reason = TFailReason::Other;
+    if (Errors->Take(text, reason, item)) {
+        if (item.empty() && HaveCurrentIndex)
+            item = ItemLabel(CurrentIndex);
+        if (reason == TFailReason::Other && PasswordRefused)
+            reason = TFailReason::Encrypted;
+        throw EArchiveError(text, reason, item);
+    }
+    if (code != kS_OK && PasswordRefused)
+        throw EArchiveError(ResultCodeText(code), TFailReason::Encrypted,
+                            HaveCurrentIndex ? ItemLabel(CurrentIndex) : std::string());
     CheckResult(code);
 }
 
@@ -281,10 +404,23 @@ TGUID T7zReader::GetFormatId()
 
 // --- callbacks: no exception may leave them ------------------------------------------
 
-THResult T7zReader::Fail(const std::string& message) noexcept
+THResult T7zReader::Fail(const std::string& message, TFailReason reason, const std::string& item) noexcept
 {
-    Errors->Set(message);
+    Errors->Set(message, reason, item);
     return kE_ABORT;
+}
+
+TFailReason T7zReader::ReasonForResult(int32_t opRes) const noexcept
+{
+    if (PasswordRefused)
+        return TFailReason::Encrypted;
+    switch (opRes) {
+    case kOpResultUnsupportedMethod: return TFailReason::Other;
+    case kOpResultUnavailable:
+    case kOpResultUnexpectedEnd: return TFailReason::Truncated;
+    case kOpResultWrongPassword: return TFailReason::Encrypted;
+    default: return TFailReason::DataError;
+    }
 }
 
 // Called from a catch block only.
@@ -292,6 +428,10 @@ THResult T7zReader::FailFromCurrentException() noexcept
 {
     try {
         throw;
+    } catch (const EArchiveError& e) {
+        Errors->Set(e.what(), e.Reason(), e.Item());
+    } catch (const Exception& e) {
+        Errors->Set(e.what(), WriteFailReason(e.SystemError()), std::string());
     } catch (const std::exception& e) {
         Errors->Set(e.what());
     } catch (...) {
@@ -374,6 +514,9 @@ THResult T7zReader::GetStream(uint32_t index, ISequentialOutStream** outStream, 
         HaveCurrentIndex = true;
         if (askExtractMode != kAskExtract)
             return kS_OK;
+        THResult refused = kS_OK;
+        if (RefuseItem(index, refused))
+            return refused;
         if (ItemStream) {
             TComPtr<T7zStream> s(new T7zStream(ItemStream, TStreamOwnership::Borrowed, Errors));
             s->SetWriteObserver(ObserverSender, ObserverFn);
@@ -390,27 +533,49 @@ THResult T7zReader::GetStream(uint32_t index, ISequentialOutStream** outStream, 
     }
 }
 
+bool T7zReader::RefuseItem(uint32_t index, THResult& result)
+{
+    if (ItemIsFolder(index))
+        return false;
+    // A part of an item is never a good copy of it: the rest lies in a volume not supplied.
+    if (ItemFlag(index, kpidSplitBefore) || ItemFlag(index, kpidSplitAfter)) {
+        const std::string item = ItemLabel(index);
+        result = Fail("Item continues in another volume: " + item, TFailReason::SplitItem, item);
+        return true;
+    }
+    if (ItemFlag(index, kpidEncrypted) && !PasswordKnown && !PasswordFn) {
+        const std::string item = ItemLabel(index);
+        result = Fail("Item is encrypted: " + item, TFailReason::Encrypted, item);
+        return true;
+    }
+    return false;
+}
+
 THResult T7zReader::GetFolderStream(uint32_t index, ISequentialOutStream** outStream)
 {
     const std::wstring itemPath = ItemPath(index);
     std::wstring relative;
     if (!MakeSafeRelativePath(itemPath, relative))
-        return Fail("Item path leads out of the destination folder: " + WideToSystem(itemPath));
+        return Fail("Item path leads out of the destination folder: " + WideToSystem(itemPath),
+                    TFailReason::UnsafePath, WideToSystem(itemPath));
     // Folders come into being only on the way to a file.
     if (ItemIsFolder(index))
         return kS_OK;
     const std::string dest = ExtractFolder + WideToSystem(relative);
+    const std::string item = WideToSystem(itemPath);
     if (relative.empty())
-        return Fail("Cannot create file " + dest);
+        return Fail("Cannot create file " + dest, TFailReason::Other, item);
     const std::string folder = ExtractFilePath(dest);
     ForceDirectories(folder);  // a failure shows as the file creation's
-    if (DirectoryExists(dest) || TFileStream::IsReadOnlyFile(dest))
-        return Fail("Cannot create file " + dest);
+    if (DirectoryExists(dest))
+        return Fail("Cannot create file " + dest, TFailReason::Other, item);
+    if (TFileStream::IsReadOnlyFile(dest))
+        return Fail("Cannot create file " + dest, TFailReason::ReadOnly, item);
 
     auto pending = std::make_unique<TPendingFile>();
     pending->File = TFileStream::CreateTemp(folder, pending->TempPath);
     if (!pending->File)
-        return Fail("Cannot create file " + dest);
+        return Fail("Cannot create file " + dest, WriteFailReason(TFileStream::LastErrorCode()), item);
     pending->ItemPath = WideToSystem(itemPath);
     pending->DestPath = dest;
     pending->Stream = TComPtr<T7zStream>(
@@ -434,7 +599,8 @@ THResult T7zReader::SetOperationResult(int32_t opRes) noexcept
             return FinishPendingFile(opRes);
         if (opRes != kOpResultOK) {
             const std::string label = HaveCurrentIndex ? ItemLabel(CurrentIndex) : std::string("an item");
-            return Fail("Cannot extract " + label + ": " + OperationResultText(opRes));
+            return Fail("Cannot extract " + label + ": " + OperationResultText(opRes), ReasonForResult(opRes),
+                        HaveCurrentIndex ? label : std::string());
         }
         return kS_OK;
     } catch (...) {
@@ -451,7 +617,8 @@ THResult T7zReader::FinishPendingFile(int32_t opRes)
     if (opRes != kOpResultOK) {
         p->File.reset();
         DeleteFile(p->TempPath);
-        return Fail("Cannot extract " + p->ItemPath + ": " + OperationResultText(opRes));
+        return Fail("Cannot extract " + p->ItemPath + ": " + OperationResultText(opRes), ReasonForResult(opRes),
+                    p->ItemPath);
     }
     try {
         p->File->Close();
@@ -461,9 +628,13 @@ THResult T7zReader::FinishPendingFile(int32_t opRes)
         throw;
     }
     p->File.reset();
+    // A replaced file keeps the permissions it had (a script stays runnable, a private
+    // file private).
+    TFilePermissions::CopyPermissionBits(p->DestPath, p->TempPath);
     if (!TFileStream::ReplaceFile(p->TempPath, p->DestPath)) {
+        const TFailReason reason = WriteFailReason(TFileStream::LastErrorCode());
         DeleteFile(p->TempPath);
-        return Fail("Cannot create file " + p->DestPath);
+        return Fail("Cannot create file " + p->DestPath, reason, p->ItemPath);
     }
     return kS_OK;
 }
@@ -499,6 +670,7 @@ THResult T7zReader::CryptoGetTextPassword(TBStr* password) noexcept
             PasswordKnown = true;
             return kS_OK;
         }
+        PasswordRefused = true;
         return kS_FALSE;
     } catch (...) {
         return FailFromCurrentException();
