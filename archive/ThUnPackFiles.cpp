@@ -1,5 +1,6 @@
 #include "archive/ThUnPackFiles.h"
 
+#include "app/InstallErrorTexts.h"
 #include "app/LangTexts.h"
 #include "app/ShellState.h"
 #include "archive/ArchiveBinding.h"
@@ -75,13 +76,30 @@ void ThUnPackFiles::ShowInstallDone()
 
 void ThUnPackFiles::ShowInstallError()
 {
-    ShowMessageBox(QString::fromUtf8(LangText(32)));
+    // Row 32 stays as it is; what went wrong goes into the box's details.
+    const std::string details = InstallErrorDetails(FCurrentEntry, FFailedItem, FFailReason, FFailText);
+    ShowMessageBoxWithDetails(QString::fromUtf8(LangText(32)), QString::fromUtf8(details));
+}
+
+void ThUnPackFiles::NoteFailure(const std::string& item, TFailReason reason, const std::string& text)
+{
+    FFailedItem = item;
+    FFailReason = reason;
+    FFailText = text;
 }
 
 void ThUnPackFiles::Execute()
 {
     try {
-        UnpackAll();
+        try {
+            UnpackAll();
+        } catch (const EArchiveError& e) {
+            NoteFailure(e.Item(), e.Reason(), e.what());
+            throw;
+        } catch (const std::exception& e) {
+            NoteFailure(std::string(), TFailReason::Other, e.what());
+            throw;
+        }
     } catch (...) {
         // Every failure ends the installation alike; the error's own text is not shown.
         StopFileBar();
@@ -101,6 +119,7 @@ void ThUnPackFiles::UnpackAll()
     Synchronize([this] { PrepareMainBar(); });
     Synchronize([this] { ResetFileBar(); });
     for (const std::string& entry : Files) {
+        FCurrentEntry = entry;
         TGUID formatId;
         if (!FormatIdForExtension(ExtractFileExt(entry), formatId))
             throw EArchiveError("Unknown archive type: " + entry);

@@ -11,6 +11,11 @@ TMessageBoxHandler& MessageHandler()
     static TMessageBoxHandler h;
     return h;
 }
+TMessageBoxDetailsHandler& DetailsHandler()
+{
+    static TMessageBoxDetailsHandler h;
+    return h;
+}
 TFolderDialogHandler& FolderHandler()
 {
     static TFolderDialogHandler h;
@@ -25,11 +30,20 @@ TModalHandler& ModalHandler()
 
 TMsgResult ShowMessageBox(const QString& text, TMsgButtons buttons)
 {
+    return ShowMessageBoxWithDetails(text, QString(), buttons);
+}
+
+TMsgResult ShowMessageBoxWithDetails(const QString& text, const QString& details, TMsgButtons buttons)
+{
+    if (DetailsHandler())
+        return DetailsHandler()(text, buttons, details);
     if (MessageHandler())
         return MessageHandler()(text, buttons);
     QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Setup"), text,
                     buttons == TMsgButtons::YesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok,
                     QApplication::activeWindow());
+    if (!details.isEmpty())
+        box.setDetailedText(details);
     const int r = box.exec();
     if (buttons == TMsgButtons::Ok)
         return TMsgResult::Ok;
@@ -64,6 +78,11 @@ int ShowModal(QDialog* dialog)
 void SetMessageBoxHandler(TMessageBoxHandler handler)
 {
     MessageHandler() = std::move(handler);
+}
+
+void SetMessageBoxDetailsHandler(TMessageBoxDetailsHandler handler)
+{
+    DetailsHandler() = std::move(handler);
 }
 
 void SetFolderDialogHandler(TFolderDialogHandler handler)

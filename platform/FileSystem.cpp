@@ -59,3 +59,8 @@ std::string GetCurrentDir()
     char buf[PATH_MAX];
     return ::getcwd(buf, sizeof buf) ? std::string(buf) : std::string();
 }
+
+bool SetCurrentDir(const std::string& path)
+{
+    return !path.empty() && ::chdir(path.c_str()) == 0;
+}

@@ -10,3 +10,4 @@ bool DeleteFile(const std::string& path);
 // Rename that never replaces an existing target (MoveFile semantics).
 bool MoveFileNoReplace(const std::string& from, const std::string& to);
 std::string GetCurrentDir();
+bool SetCurrentDir(const std::string& path);
