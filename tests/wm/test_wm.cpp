@@ -23,6 +23,7 @@
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QProcess>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QTemporaryDir>
@@ -289,6 +290,69 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!FileExists(LibPath), 5000);
         QCOMPARE(TreeDigest(target), TreeDigest(Path(QStringLiteral("ref"))));  // all of a, none of b
         QVERIFY(TempFiles(target).isEmpty());
+    }
+
+    // The real program, started by a launcher from another folder, driven by mouse and keys.
+    void programStartedFromAnotherFolderUsesItsOwn()
+    {
+        const QString prog = Path(QStringLiteral("prog/"));
+        QVERIFY(QFile::copy(QStringLiteral(SETUP_BINARY), prog + QStringLiteral("Setup")));
+        QFile::setPermissions(prog + QStringLiteral("Setup"), QFile::permissions(QStringLiteral(SETUP_BINARY)));
+        QVERIFY(!Archive(QStringLiteral("prog/Mods/a.zip"), QStringLiteral("conf"), 6, 2000, QStringLiteral("zip")).isEmpty());
+        QFile conf(prog + QStringLiteral("Setup.conf"));
+        QVERIFY(conf.open(QIODevice::WriteOnly));
+        conf.write("0F00Mods\n\t2F00a.zip\n");
+        conf.close();
+        QFile old(prog + QStringLiteral("Setup.oldupdate"));
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.close();
+        const QString home = Path(QStringLiteral("home"));
+        QDir().mkpath(home);
+
+        QProcess setup;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("DISPLAY"), QString::fromStdString(GDisplay->Name()));
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        env.insert(QStringLiteral("LANG"), QStringLiteral("en_US.UTF-8"));
+        env.insert(QStringLiteral("HOME"), home);
+        env.insert(QStringLiteral("TMPDIR"), Path(QStringLiteral("tmp")));
+        setup.setProcessEnvironment(env);
+        setup.setWorkingDirectory(home);
+        setup.start(prog + QStringLiteral("Setup"), {});
+        QVERIFY(setup.waitForStarted());
+        std::string id;
+        QVERIFY(QTest::qWaitFor([&] {
+            id = GDisplay->Capture("xdotool search --onlyvisible --name '^Setup$'");
+            return !id.empty();
+        }, 10000));
+        const WId win = std::stoul(id);
+        const std::string info = GDisplay->Capture("xwininfo -id " + std::to_string(win));
+        int width = 0;
+        std::sscanf(info.c_str() + info.find("Width:"), "Width: %d", &width);
+        const TXWindow at = XState(win);
+        const double scale = width / 657.0;
+        auto click = [&](int x, int y) {
+            Xdo("mousemove " + std::to_string(at.X + int(x * scale)) + " " + std::to_string(at.Y + int(y * scale)) +
+                " click 1");
+            QTest::qWait(300);
+        };
+        // The update clean-up found the old build beside the program, not in the home folder.
+        QTRY_VERIFY_WITH_TIMEOUT(!QFile::exists(prog + QStringLiteral("Setup.oldupdate")), 10000);
+
+        click(494, 444);  // Next: the catalogue beside the program
+        click(494, 444);  // Next: its one archive is checked
+        click(323, 194);  // the folder field
+        Xdo("type --delay 20 target");
+        click(494, 444);  // Next: a relative target, beside the program
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(prog + QStringLiteral("target/conf_0.bin")), 20000);
+        QCOMPARE(TreeDigest(prog + QStringLiteral("target")).size(), 6);
+        QVERIFY(!QDir(home + QStringLiteral("/target")).exists());
+        QTest::qWait(300);
+        click(597, 444);  // Done
+        QVERIFY(setup.state() == QProcess::NotRunning || setup.waitForFinished(10000));
+        QCOMPARE(setup.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(setup.exitCode(), 0);
+        QVERIFY(QFile::exists(prog + QStringLiteral("Setup.conf")));  // never staged, never deleted
     }
 
     void windowStaysMappedInPlaceThroughQuickInstallations()
