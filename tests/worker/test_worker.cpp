@@ -474,9 +474,12 @@ private slots:
         QCOMPARE(FBoxes.Texts, QStringList{Row(31, 1)});
         QVERIFY(!w->isVisible());
         QVERIFY(InstallFinished);
+        // The worker still holds the staged library: it goes only once the worker has ended.
+        QVERIFY(QFile::exists(QString::fromStdString(LibPath)));
         Installer->Resume();
 
         QVERIFY(WaitWorkersEnded());
+        QTRY_VERIFY(!QFile::exists(QString::fromStdString(LibPath)));
         QCOMPARE(w->PBMain->value(), 1);
         QCOMPARE(w->PCFrames->currentIndex(), int(TFMain::PageProgress));  // no final page
         QCOMPARE(TreeDigest(target), TreeDigest(Path(QStringLiteral("ref"))));  // all of a, none of b
@@ -494,6 +497,101 @@ private slots:
         QVERIFY(w->HasSystemMenu());
         QVERIFY(InstallFinished);
         QVERIFY(FBoxes.Texts.isEmpty());
+    }
+
+    // --- What the failure message says ---
+
+    void failureDetailsSayWhatWentWrong_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<int>("lang");
+        QTest::addColumn<QString>("item");
+        QTest::addColumn<QString>("phrase");
+        QTest::newRow("zip cut between items") << "cut" << 1 << "" << "cut short";
+        QTest::newRow("second volume") << "volume" << 0 << "LibarchiveAddingTest.html" << "другом томе";
+        QTest::newRow("encrypted item") << "encrypted" << 1 << "secret.txt" << "encrypted";
+        QTest::newRow("archive deleted") << "deleted" << 1 << "" << "archive file is missing";
+        QTest::newRow("read-only file") << "readonly" << 0 << "secret.txt" << "только для чтения";
+    }
+
+    void failureDetailsSayWhatWentWrong()
+    {
+        QFETCH(QString, kind);
+        QFETCH(int, lang);
+        QFETCH(QString, item);
+        QFETCH(QString, phrase);
+        const QString target = Path(QStringLiteral("target"));
+        QDir().mkpath(target);
+        const QString src = Path(QStringLiteral("src/s"));
+        QDir().mkpath(src);
+        QFile secret(src + QStringLiteral("/secret.txt"));
+        QVERIFY(secret.open(QIODevice::WriteOnly));
+        secret.write(QByteArray(5000, 's'));
+        secret.close();
+
+        QString archive;
+        if (kind == QLatin1String("cut")) {
+            const QString full = Archive(QStringLiteral("prog/M/full.zip"), QStringLiteral("cut"), 200, 3000,
+                                         QStringLiteral("zip"));
+            QProcess py;
+            py.start(QStringLiteral("python3"),
+                     {QStringLiteral("-c"),
+                      QStringLiteral("import sys,zipfile;print(zipfile.ZipFile(sys.argv[1]).infolist()[98].header_offset)"),
+                      full});
+            QVERIFY(py.waitForFinished(20000));
+            const qint64 offset = py.readAllStandardOutput().trimmed().toLongLong();
+            QVERIFY(offset > 0);
+            QFile f(full);
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            const QByteArray head = f.read(offset);
+            archive = Path(QStringLiteral("prog/M/cut.zip"));
+            QFile cut(archive);
+            QVERIFY(cut.open(QIODevice::WriteOnly));
+            cut.write(head);
+        } else if (kind == QLatin1String("volume")) {
+            archive = Path(QStringLiteral("prog/M/set.part2.rar"));
+            QDir().mkpath(Path(QStringLiteral("prog/M")));
+            QVERIFY(QFile::copy(QStringLiteral(RAR_FIXTURES "/test_rar_multivolume_single_file.part2.rar"), archive));
+        } else if (kind == QLatin1String("encrypted")) {
+            archive = Path(QStringLiteral("prog/M/locked.7z"));
+            QVERIFY(Run7z({QStringLiteral("a"), QStringLiteral("-t7z"), QStringLiteral("-pSecret"), archive,
+                           QStringLiteral(".")}, src));
+        } else if (kind == QLatin1String("deleted")) {
+            archive = Path(QStringLiteral("prog/M/gone.zip"));  // probed once, deleted since
+        } else {
+            archive = Path(QStringLiteral("prog/M/plain.zip"));
+            QVERIFY(MakeArchive(archive, src, QStringLiteral("zip")));
+            QFile mine(target + QStringLiteral("/secret.txt"));
+            QVERIFY(mine.open(QIODevice::WriteOnly));
+            mine.write("mine");
+            mine.close();
+            QVERIFY(mine.setPermissions(QFileDevice::ReadOwner));
+        }
+        const auto before = TreeDigest(target);
+
+        QStringList details;
+        SetMessageBoxDetailsHandler([&](const QString& text, TMsgButtons, const QString& d) {
+            FBoxes.Texts << text;
+            details << d;
+            return TMsgResult::Ok;
+        });
+        auto w = ProgressWindow();
+        LangIndex = static_cast<uint16_t>(lang);  // the shown window took the system's
+        w->StartInstaller({archive.toStdString()}, target.toStdString());
+        QVERIFY(WaitWorkersEnded());
+        SetMessageBoxDetailsHandler(nullptr);
+
+        QCOMPARE(FBoxes.Texts, QStringList{Row(32, lang)});
+        QCOMPARE(details.size(), 1);
+        const QString d = details.first();
+        QVERIFY2(d.contains(archive), qPrintable(d));
+        if (!item.isEmpty())
+            QVERIFY2(d.contains(item), qPrintable(d));
+        QVERIFY2(d.contains(phrase), qPrintable(d));
+        QCOMPARE(d.contains(QStringLiteral("Archive:")), lang == 1);
+        QCOMPARE(w->PCFrames->currentIndex(), int(TFMain::PageProgress));
+        QCOMPARE(TreeDigest(target), before);
+        QVERIFY(TempFiles(target).isEmpty());
     }
 
     // --- The process ends while the worker runs ---
