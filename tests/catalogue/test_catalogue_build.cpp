@@ -12,7 +12,9 @@
 #include "platform/Dialogs.h"
 
 #include <QCheckBox>
+#include <QDir>
 #include <QLabel>
+#include <QProcess>
 #include <QtTest>
 
 #include <sys/stat.h>
@@ -282,6 +284,39 @@ private slots:
         QCOMPARE(p.Node(1)->StateIndex(), 2);
         QCOMPARE(p.Node(4)->StateIndex(), 1);
         QCOMPARE(p.Node(5)->StateIndex(), 2);
+    }
+
+    void cutArchivesAndLinksOutAreNotedInTheAnalysis()
+    {
+        TPage p;
+        p.folder.WriteCatalogue(Comments);
+        // An interrupted download: a zip that ends exactly where its sixth item would start.
+        for (int i = 0; i < 10; ++i)
+            p.folder.Write("src/f" + std::to_string(i) + ".txt", std::string(200 + i, 'x'));
+        QVERIFY(Run7z({"a", "-tzip", "../M/full.zip", "."}, p.folder.Program + "src"));
+        QProcess py;
+        py.start("python3", {"-c", "import sys,zipfile;print(zipfile.ZipFile(sys.argv[1]).infolist()[5].header_offset)",
+                             QString::fromStdString(p.folder.Program + "M/full.zip")});
+        QVERIFY(py.waitForFinished(20000));
+        const qint64 cut = py.readAllStandardOutput().trimmed().toLongLong();
+        QVERIFY(cut > 0);
+        QFile full(QString::fromStdString(p.folder.Program + "M/full.zip"));
+        QVERIFY(full.open(QIODevice::ReadOnly));
+        p.folder.Write("M/a-cut.zip", full.read(cut).toStdString());
+        full.close();
+        full.remove();
+        // A link to a real archive outside the program's folder.
+        p.folder.Archive("../outside.7z");
+        QVERIFY(::symlink((p.folder.Root + "/outside.7z").c_str(), (p.folder.Program + "M/b-link.7z").c_str()) == 0);
+        p.folder.Archive("M/c-ok.zip");
+        QDir(QString::fromStdString(p.folder.Program + "src")).removeRecursively();
+
+        p.Build(false);
+        QCOMPARE(p.Lines(), (QStringList{"0 0 M", "1 0 File \"a-cut.zip\" format is not known #1",
+                                         "1 0 File \"b-link.7z\" not found #1", "1 1 c-ok.zip #1"}));
+        p.Build(true);
+        QCOMPARE(p.Lines(), (QStringList{"0 0 M", "1 2 c-ok.zip #1"}));
+        QVERIFY(p.hide->isVisible());
     }
 
     void emptyAndDamagedArchivesGetTheirNotes()
