@@ -103,3 +103,37 @@ TEST_F(UpdateEndToEnd, KeyBuiltInRefusesAnUnsignedServer)
     EXPECT_EQ(GetFileBuild(Prog + "Setup"), 40);
     EXPECT_FALSE(Exists(Prog + "Setup.newupdate"));
 }
+
+TEST_F(UpdateEndToEnd, StartUpSwapQuitsWithoutClosingTheWindow)
+{
+    // A swap left pending: the old build completes it at start and quits at once; the files
+    // it staged moments before stay, as only closing the window deletes them. The new build
+    // is ended by the test's timer, which does not close its window either.
+    InstallBuild("SetupBuild40");
+    fs::copy_file(Bin("SetupBuild41"), Prog + "Setup.newupdate");
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("LANG", "en_US.UTF-8");
+    env.insert("TMPDIR", QString::fromStdString(Tmp));
+    env.insert("SETUP_TEST_UPDATE_HOST", QString::fromStdString(Host()));
+    env.insert("SETUP_TEST_LOG", QString::fromStdString(Root + "/log"));
+    env.insert("SETUP_TEST_QUIT_AFTER_MS", "1500");
+    p.setProcessEnvironment(env);
+    p.setWorkingDirectory(QString::fromStdString(Prog));
+    p.setStandardOutputFile(QString::fromStdString(Root + "/stdout"));
+    p.setStandardErrorFile(QString::fromStdString(Root + "/stderr"));
+    p.start(QString::fromStdString(Prog + "Setup"), {});
+    ASSERT_TRUE(p.waitForFinished(40000));
+    EXPECT_EQ(p.exitCode(), 0) << Log();
+    ASSERT_TRUE(WaitFor([&] { return Logged("quit 41"); }, 30000)) << Log();
+    EXPECT_TRUE(Logged("quit 40")) << Log();
+    EXPECT_FALSE(Logged("timeout 40")) << Log();
+    EXPECT_EQ(GetFileBuild(Prog + "Setup"), 41);
+
+    int left = 0;
+    for (const auto& dir : fs::directory_iterator(Tmp))
+        if (Exists(dir.path().string() + "/Setup.dll") && Exists(dir.path().string() + "/Setup.conf"))
+            ++left;
+    EXPECT_EQ(left, 2);
+}
