@@ -85,7 +85,7 @@ void SendDeleteWindow(WId id)
     xcb_connection_t* c = x11->connection();
     auto atom = [c](const char* name) {
         xcb_intern_atom_reply_t* r = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, std::strlen(name), name), nullptr);
-        const xcb_atom_t a = r ? r->atom : XCB_ATOM_NONE;
+        const xcb_atom_t a = r ? r->atom : xcb_atom_t(XCB_ATOM_NONE);
         std::free(r);
         return a;
     };
@@ -137,7 +137,8 @@ private:
             !QTest::qWaitFor([&] { return XState(w->winId()).Viewable; }, 5000))
             qFatal("the window was never mapped");
         w->activateWindow();
-        QTest::qWaitForWindowActive(w.get());
+        if (!QTest::qWaitForWindowActive(w.get()))
+            qWarning("the window manager did not activate the window");
         return w;
     }
 
@@ -157,7 +158,8 @@ private slots:
             if (!box || box == FLastBox || !box->isVisible())
                 return;
             FLastBox = box;
-            QTest::qWaitForWindowExposed(box);
+            if (!QTest::qWaitForWindowExposed(box))
+                qWarning("the question box was not exposed");
             if (FOnBox)
                 FOnBox(box);
         });
