@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <string>
 
@@ -127,5 +128,5 @@ private:
     uint64_t OpenedSize = 0;
     bool HaveOpenedSize = false;
     // A password was asked for and none could be given.
-    bool PasswordRefused = false;
+    std::atomic<bool> PasswordRefused{false};
 };
