@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "archive/ArchiveBinding.h"
+#include "archive/IItemReplaceHook.h"
 #include "archive/ItemPathCheck.h"
 #include "archive/TRarEndCheck.h"
 #include "archive/WideText.h"
@@ -392,6 +393,11 @@ void T7zReader::SetWriteObserver(void* sender, TArchiveWriteObserverFn fn)
     ObserverFn = fn;
 }
 
+void T7zReader::SetReplaceHook(IItemReplaceHook* hook)
+{
+    ReplaceHook = hook;
+}
+
 void T7zReader::SetFormatId(const TGUID& id)
 {
     FormatId = id;
@@ -577,6 +583,7 @@ THResult T7zReader::GetFolderStream(uint32_t index, ISequentialOutStream** outSt
     if (!pending->File)
         return Fail("Cannot create file " + dest, WriteFailReason(TFileStream::LastErrorCode()), item);
     pending->ItemPath = WideToSystem(itemPath);
+    pending->RelativePath = WideToSystem(relative);
     pending->DestPath = dest;
     pending->Stream = TComPtr<T7zStream>(
         new T7zStream(pending->File.get(), TStreamOwnership::Borrowed, Errors));
@@ -631,11 +638,21 @@ THResult T7zReader::FinishPendingFile(int32_t opRes)
     // A replaced file keeps the permissions it had (a script stays runnable, a private
     // file private).
     TFilePermissions::CopyPermissionBits(p->DestPath, p->TempPath);
+    if (ReplaceHook) {
+        try {
+            ReplaceHook->BeforeReplace(p->DestPath, p->RelativePath);
+        } catch (...) {
+            DeleteFile(p->TempPath);
+            throw;
+        }
+    }
     if (!TFileStream::ReplaceFile(p->TempPath, p->DestPath)) {
         const TFailReason reason = WriteFailReason(TFileStream::LastErrorCode());
         DeleteFile(p->TempPath);
         return Fail("Cannot create file " + p->DestPath, reason, p->ItemPath);
     }
+    if (ReplaceHook)
+        ReplaceHook->AfterReplace(p->DestPath, p->RelativePath);
     return kS_OK;
 }
 

@@ -49,6 +49,7 @@ public:
     void SetPasswordText(const std::wstring& password) override;
     void SetProgressSink(void* sender, TArchiveProgressFn fn) override;
     void SetWriteObserver(void* sender, TArchiveWriteObserverFn fn) override;
+    void SetReplaceHook(IItemReplaceHook* hook) override;
     void SetFormatId(const TGUID& id) override;
     TGUID GetFormatId() override;
 
@@ -77,6 +78,7 @@ private:
     // its destination, renamed over it only when the library reports the item good.
     struct TPendingFile {
         std::string ItemPath;     // as the archive names it, for messages
+        std::string RelativePath; // below the destination folder
         std::string TempPath;
         std::string DestPath;
         std::unique_ptr<TFileStream> File;
@@ -120,6 +122,7 @@ private:
 
     void* ObserverSender = nullptr;
     TArchiveWriteObserverFn ObserverFn = nullptr;
+    IItemReplaceHook* ReplaceHook = nullptr;
     std::shared_ptr<TPendingError> Errors = std::make_shared<TPendingError>();
     std::unique_ptr<TPendingFile> Pending;
     uint32_t CurrentIndex = 0;

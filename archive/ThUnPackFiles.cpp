@@ -4,6 +4,7 @@
 #include "app/LangTexts.h"
 #include "app/ShellState.h"
 #include "archive/ArchiveBinding.h"
+#include "archive/TInstallRecorder.h"
 #include "archive/ThPBFUpdate.h"
 #include "archive/UnpackProgress.h"
 #include "platform/Dialogs.h"
@@ -35,6 +36,11 @@ ThUnPackFiles::ThUnPackFiles(bool createSuspended, const std::string& targetFold
 ThUnPackFiles::~ThUnPackFiles()
 {
     --Live;
+}
+
+void ThUnPackFiles::SetRecorder(std::unique_ptr<TInstallRecorder> recorder)
+{
+    FRecorder = std::move(recorder);
 }
 
 int ThUnPackFiles::LiveCount()
@@ -78,7 +84,7 @@ void ThUnPackFiles::ShowInstallError()
 {
     // Row 32 stays as it is; what went wrong goes into the box's details.
     const std::string details = InstallErrorDetails(FCurrentEntry, FFailedItem, FFailReason, FFailText);
-    ShowMessageBoxWithDetails(QString::fromUtf8(LangText(32)), QString::fromUtf8(details));
+    ShowDetailsBox(QString::fromUtf8(LangText(32)), QString::fromUtf8(details));
 }
 
 void ThUnPackFiles::NoteFailure(const std::string& item, TFailReason reason, const std::string& text)
@@ -102,6 +108,8 @@ void ThUnPackFiles::Execute()
         }
     } catch (...) {
         // Every failure ends the installation alike; the error's own text is not shown.
+        if (FRecorder)
+            FRecorder->Finish("failed");
         StopFileBar();
         ThPBFUpdate::WaitUntilNoneLive(UpdaterEndLimit);
         try {
@@ -118,7 +126,11 @@ void ThUnPackFiles::UnpackAll()
     I7zReaderPtr reader;
     Synchronize([this] { PrepareMainBar(); });
     Synchronize([this] { ResetFileBar(); });
-    for (const std::string& entry : Files) {
+    // What could not be recorded is installed all the same, as without a record.
+    if (FRecorder && !FRecorder->Begin())
+        FRecorder.reset();
+    for (std::size_t i = 0; i < Files.size(); ++i) {
+        const std::string& entry = Files[i];
         FCurrentEntry = entry;
         TGUID formatId;
         if (!FormatIdForExtension(ExtractFileExt(entry), formatId))
@@ -134,7 +146,13 @@ void ThUnPackFiles::UnpackAll()
         updater->SetFreeOnTerminate(true);
         updater->Resume();
 
+        if (FRecorder) {
+            FRecorder->BeginArchive(i);
+            reader->SetReplaceHook(FRecorder.get());
+        }
         reader->ExtractAllToFolder(TargetFolder);
+        if (FRecorder)
+            FRecorder->Flush();
 
         Synchronize([this] { ResetFileBar(); });
         StopFileBar();
@@ -143,9 +161,14 @@ void ThUnPackFiles::UnpackAll()
         Synchronize([this] { StepMainBar(); });
         // A pending Exit question is answered before the cancel flag is read.
         PassSuspendPoint();
-        if (InstallFinished || ApplicationQuitting())
+        if (InstallFinished || ApplicationQuitting()) {
+            if (FRecorder)
+                FRecorder->Finish(i + 1 == Files.size() ? "complete" : "cancelled");
             return;
+        }
     }
+    if (FRecorder)
+        FRecorder->Finish("complete");
     Synchronize([this] { ShowInstallDone(); });
     InstallFinished = true;
 }

@@ -11,11 +11,6 @@ TMessageBoxHandler& MessageHandler()
     static TMessageBoxHandler h;
     return h;
 }
-TMessageBoxDetailsHandler& DetailsHandler()
-{
-    static TMessageBoxDetailsHandler h;
-    return h;
-}
 TFolderDialogHandler& FolderHandler()
 {
     static TFolderDialogHandler h;
@@ -26,28 +21,39 @@ TModalHandler& ModalHandler()
     static TModalHandler h;
     return h;
 }
+TDetailsBoxHandler& DetailsHandler()
+{
+    static TDetailsBoxHandler h;
+    return h;
+}
 }
 
 TMsgResult ShowMessageBox(const QString& text, TMsgButtons buttons)
 {
-    return ShowMessageBoxWithDetails(text, QString(), buttons);
-}
-
-TMsgResult ShowMessageBoxWithDetails(const QString& text, const QString& details, TMsgButtons buttons)
-{
-    if (DetailsHandler())
-        return DetailsHandler()(text, buttons, details);
     if (MessageHandler())
         return MessageHandler()(text, buttons);
     QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Setup"), text,
                     buttons == TMsgButtons::YesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok,
                     QApplication::activeWindow());
-    if (!details.isEmpty())
-        box.setDetailedText(details);
     const int r = box.exec();
     if (buttons == TMsgButtons::Ok)
         return TMsgResult::Ok;
     return r == QMessageBox::Yes ? TMsgResult::Yes : TMsgResult::No;
+}
+
+void ShowDetailsBox(const QString& text, const QString& details)
+{
+    if (DetailsHandler()) {
+        DetailsHandler()(text, details);
+        return;
+    }
+    if (MessageHandler() || details.isEmpty()) {
+        ShowMessageBox(details.isEmpty() ? text : text + QStringLiteral("\n\n") + details, TMsgButtons::Ok);
+        return;
+    }
+    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Setup"), text, QMessageBox::Ok, QApplication::activeWindow());
+    box.setDetailedText(details);
+    box.exec();
 }
 
 void ShowErrorBox(const QString& text)
@@ -80,11 +86,6 @@ void SetMessageBoxHandler(TMessageBoxHandler handler)
     MessageHandler() = std::move(handler);
 }
 
-void SetMessageBoxDetailsHandler(TMessageBoxDetailsHandler handler)
-{
-    DetailsHandler() = std::move(handler);
-}
-
 void SetFolderDialogHandler(TFolderDialogHandler handler)
 {
     FolderHandler() = std::move(handler);
@@ -93,4 +94,9 @@ void SetFolderDialogHandler(TFolderDialogHandler handler)
 void SetModalHandler(TModalHandler handler)
 {
     ModalHandler() = std::move(handler);
+}
+
+void SetDetailsBoxHandler(TDetailsBoxHandler handler)
+{
+    DetailsHandler() = std::move(handler);
 }
