@@ -50,7 +50,7 @@ std::string TXDisplay::Capture(const std::string& command) const
 
 bool TXDisplay::WaitFor(const std::string& command, const std::string& mark) const
 {
-    for (int i = 0; i < 200; ++i) {
+    for (int i = 0; i < 600; ++i) {
         if (Capture(command).find(mark) != std::string::npos)
             return true;
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
