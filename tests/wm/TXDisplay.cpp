@@ -50,7 +50,7 @@ std::string TXDisplay::Capture(const std::string& command) const
 
 bool TXDisplay::WaitFor(const std::string& command, const std::string& mark) const
 {
-    for (int i = 0; i < 600; ++i) {
+    for (int i = 0; i < 200; ++i) {
         if (Capture(command).find(mark) != std::string::npos)
             return true;
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -76,7 +76,14 @@ bool TXDisplay::Start()
     if (number.empty())
         return false;
     FName = ":" + number;
-    FManager = Spawn("openbox");
-    // The manager names its check window on the root once it manages the screen.
-    return WaitFor("xprop -root _NET_SUPPORTING_WM_CHECK", "window id #");
+    // The manager names its check window on the root once it manages the screen. Now and
+    // then openbox never gets there on a fresh server; a second start does.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        FManager = Spawn("openbox");
+        if (WaitFor("xprop -root _NET_SUPPORTING_WM_CHECK", "window id #"))
+            return true;
+        Stop(FManager);
+        FManager = -1;
+    }
+    return false;
 }
