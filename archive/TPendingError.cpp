@@ -18,7 +18,7 @@ void TPendingError::Set(const std::string& text, TFailReason reason, const std::
         Item.clear();
     }
     Reason = reason;
-    Has = true;
+    Has.store(true, std::memory_order_release);
 }
 
 bool TPendingError::Take(std::string& text)

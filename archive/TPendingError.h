@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <mutex>
 #include <string>
 
@@ -17,11 +18,13 @@ public:
     // The same with the reason and the item named when it was set.
     bool Take(std::string& text, TFailReason& reason, std::string& item);
     void Clear();
+    // True while an error is kept; cheap enough to ask on every callback.
+    bool Any() const { return Has.load(std::memory_order_acquire); }
 
 private:
     std::mutex Lock;
     std::string Text;
     std::string Item;
     TFailReason Reason = TFailReason::Other;
-    bool Has = false;
+    std::atomic<bool> Has{false};
 };
