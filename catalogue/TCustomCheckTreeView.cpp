@@ -5,8 +5,6 @@
 #include <QMouseEvent>
 #include <QPainter>
 
-#include <iterator>
-
 #include "catalogue/EFOpenError.h"
 #include "catalogue/TCheckTreeDelegate.h"
 #include "catalogue/TCheckTreeStrings.h"
@@ -92,7 +90,7 @@ void TCustomCheckTreeView::LoadCheckImages()
     };
     // Image i is drawn for state i; the hidden box's is never drawn.
     const char* names[] = {"CHECKBOX_UNCHECKED", "CHECKBOX_UNCHECKED", "CHECKBOX_CHECKED", "CHECKBOX_GRAYED"};
-    static_assert(std::size(names) == csGrayed + 1);
+    static_assert(sizeof names / sizeof names[0] == csGrayed + 1);
     CheckImages->Clear();
     for (const char* name : names) {
         TResourceData data;
