@@ -9,6 +9,7 @@
 #include "archive/ThUnPackFiles.h"
 #include "catalogue/TCatalogueBuilder.h"
 #include "catalogue/TCheckTreeView.h"
+#include "catalogue/TRadioState.h"
 #include "catalogue/TTreeNode.h"
 #include "catalogue/TTreeNodes.h"
 #include "game/FileVersion.h"
@@ -34,8 +35,12 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QStackedWidget>
+#include <QTimer>
+#include <QWindow>
 
+#include <chrono>
 #include <exception>
+#include <thread>
 
 TFMain* FMain = nullptr;
 
@@ -43,7 +48,7 @@ namespace {
 constexpr int ClientWidth = 657;
 constexpr int ClientHeight = 467;
 
-QString Text(int row)
+QString Text(TLangText row)
 {
     return QString::fromUtf8(LangText(row));
 }
@@ -54,6 +59,29 @@ Qt::WindowFlags BorderIcons(bool systemMenu)
     if (systemMenu)
         f |= Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint;
     return f;
+}
+
+// The staged library stays while a worker may still load it; it goes once none is left,
+// whether the event loop still runs or the application is quitting (the quit waits for
+// the worker first).
+void DeleteWhenWorkersEnd(const std::string& path)
+{
+    auto* poll = new QTimer(qApp);
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, path] {
+        if (ThUnPackFiles::LiveCount() > 0)
+            return;
+        poll->deleteLater();
+        if (FileExists(path))
+            DeleteFile(path);
+    });
+    poll->start(50);
+    QObject::connect(qApp, &QCoreApplication::aboutToQuit, qApp, [path] {
+        // A worker that has finished its body frees itself a moment later.
+        for (int i = 0; i < 100 && ThUnPackFiles::LiveCount() > 0; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        if (ThUnPackFiles::LiveCount() == 0 && FileExists(path))
+            DeleteFile(path);
+    });
 }
 }
 
@@ -252,6 +280,12 @@ void TFMain::showEvent(QShowEvent* event)
 
 void TFMain::closeEvent(QCloseEvent* event)
 {
+    // The window manager offers a close box (and Alt+F4) whatever hints the window gives:
+    // its close request during an installation asks first, as Exit does.
+    if (event->spontaneous() && InstallationRunning() && (FAsking || !ConfirmCancelInstall())) {
+        event->ignore();
+        return;
+    }
     FormClose();
     QWidget::closeEvent(event);
 }
@@ -274,8 +308,10 @@ void TFMain::FormShow()
     } catch (...) {
     }
     try {
+        // The loop ends without closing the window: FormClose does not run, and the files
+        // staged below stay behind.
         if (CompletePendingUpdate(exeName))
-            QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
     } catch (...) {
     }
     StartUpdateCheck(exeName);
@@ -291,30 +327,34 @@ void TFMain::FormClose()
     auto isStagedCopy = [&mine](const std::string& path) { return path.rfind(mine, 0) == 0; };
     if (ConfStaged && isStagedCopy(ConfPath) && FileExists(ConfPath))
         DeleteFile(ConfPath);
-    if (LibStaged && isStagedCopy(LibPath) && FileExists(LibPath))
-        DeleteFile(LibPath);
+    if (LibStaged && isStagedCopy(LibPath) && FileExists(LibPath)) {
+        if (ThUnPackFiles::LiveCount() == 0)
+            DeleteFile(LibPath);
+        else
+            DeleteWhenWorkersEnd(LibPath);
+    }
 }
 
 void TFMain::ApplyLanguage(uint16_t index)
 {
     const int col = index == 0 ? 0 : 1;
-    auto t = [col](int row) { return QString::fromUtf8(LangTexts[row][col]); };
-    LCopy->setText(t(6) + QLatin1Char(' ') + QString::fromStdString(GetFileVersionStr(ExecutablePath())) +
-                   QStringLiteral("  ") + t(7));
-    BUpdate->setText(t(8));
-    BBack->setText(t(9));
-    BNext->setText(t(10));
-    BCancel->setText(t(11));
-    LChLang->setText(t(13));
-    LChFiles->setText(t(14));
-    CBEmptyFilesHide->setText(t(15));
-    PFilesAnalyz->setText(t(16));
-    LChDir->setText(t(24));
-    BChDir->setText(t(25));
-    CBRWFiles->setText(t(26));
-    LMainProgress->setText(t(29));
-    LFileProgress->setText(t(30));
-    LUPCancel->setText(t(33));
+    auto t = [col](TLangText row) { return QString::fromUtf8(LangTexts[row][col]); };
+    LCopy->setText(t(ltVersion) + QLatin1Char(' ') + QString::fromStdString(GetFileVersionStr(ExecutablePath())) +
+                   QStringLiteral("  ") + t(ltMakersMark));
+    BUpdate->setText(t(ltUpgradeSetup));
+    BBack->setText(t(ltBack));
+    BNext->setText(t(ltNext));
+    BCancel->setText(t(ltExit));
+    LChLang->setText(t(ltSelectLanguage));
+    LChFiles->setText(t(ltSelectFiles));
+    CBEmptyFilesHide->setText(t(ltHideInaccessible));
+    PFilesAnalyz->setText(t(ltFilesAnalysis));
+    LChDir->setText(t(ltInstallIn));
+    BChDir->setText(t(ltChooseFolder));
+    CBRWFiles->setText(t(ltOverwrite));
+    LMainProgress->setText(t(ltInstallation));
+    LFileProgress->setText(t(ltUnpacking));
+    LUPCancel->setText(t(ltInstallSuccessful));
     RelayoutLabels();
     Journal->ApplyLanguage();
 }
@@ -357,13 +397,13 @@ void TFMain::GoNextPage()
     case PageFiles: {
         bool anyChecked = false;
         for (TTreeNode* n = TVFiles->Items()->GetFirstNode(); n; n = n->GetNext()) {
-            if (n->StateIndex() == 2) {
+            if (n->StateIndex() == csChecked) {
                 anyChecked = true;
                 break;
             }
         }
         if (!anyChecked) {
-            ShowMessageBox(Text(23));
+            ShowMessageBox(Text(ltNothingSelected));
             return;
         }
         RWOTInfo info;
@@ -375,7 +415,7 @@ void TFMain::GoNextPage()
     case PagePath: {
         const std::string dir = EDir->text().toStdString();
         if (dir.empty() || !ForceDirectories(dir)) {
-            ShowMessageBox(Text(28));
+            ShowMessageBox(Text(ltFolderUnavailable));
             return;
         }
         const tFilesArray files = CheckedItemList();
@@ -398,7 +438,7 @@ tFilesArray TFMain::CheckedItemList() const
     tFilesArray files;
     const std::string programFolder = ProgramFolder();
     for (TTreeNode* n = TVFiles->Items()->GetFirstNode(); n; n = n->GetNext()) {
-        if (n->Level() > 0 && n->StateIndex() == 2)
+        if (n->Level() > 0 && n->StateIndex() == csChecked)
             files.push_back(programFolder + n->Parent()->Text().toStdString() + PathDelim + n->Text().toStdString());
     }
     return files;
@@ -434,7 +474,7 @@ bool TFMain::SelectFolder(const QString& title, QString& folder)
 void TFMain::BChDirClick()
 {
     QString folder;
-    if (SelectFolder(Text(27), folder)) {
+    if (SelectFolder(Text(ltFolderDialogTitle), folder)) {
         if (!folder.endsWith(QLatin1Char(PathDelim)))
             folder += QLatin1Char(PathDelim);
         EDir->setText(folder);
@@ -470,12 +510,17 @@ void TFMain::SetSystemMenu(bool on)
 {
     if (HasSystemMenu() == on)
         return;
-    const bool visible = isVisible();
-    const QPoint pos = this->pos();
-    setWindowFlags(BorderIcons(on));
-    move(pos);
-    if (visible)
-        show();
+    const Qt::WindowFlags flags = BorderIcons(on);
+    // QWidget::setWindowFlags re-creates a shown window: it is unmapped and mapped again,
+    // and a window manager may lose it or place it anew. The platform window takes the
+    // new hints in place instead.
+    QWindow* handle = windowHandle();
+    if (handle && isVisible()) {
+        overrideWindowFlags(flags);
+        handle->setFlags(flags);
+    } else {
+        setWindowFlags(flags);
+    }
 }
 
 bool TFMain::HasSystemMenu() const
@@ -485,18 +530,31 @@ bool TFMain::HasSystemMenu() const
 
 void TFMain::BCancelClick()
 {
-    // A worker that has already ended may have freed itself: suspend only one still in being.
-    if (!InstallFinished && Installer && TThread::SuspendIfAlive(Installer)) {
-        if (ShowMessageBox(Text(31), TMsgButtons::YesNo) == TMsgResult::Yes) {
-            InstallFinished = true;
-            Installer->Resume();
+    if (InstallationRunning()) {
+        if (!FAsking && ConfirmCancelInstall())
             close();
-        } else {
-            Installer->Resume();
-        }
         return;
     }
     close();
+}
+
+bool TFMain::InstallationRunning() const
+{
+    return !InstallFinished && Installer && ThUnPackFiles::LiveCount() > 0;
+}
+
+bool TFMain::ConfirmCancelInstall()
+{
+    // A worker that has already ended may have freed itself: suspend only one still in being.
+    if (!TThread::SuspendIfAlive(Installer))
+        return true;
+    FAsking = true;
+    const bool yes = ShowMessageBox(Text(ltCancelInstall), TMsgButtons::YesNo) == TMsgResult::Yes;
+    FAsking = false;
+    if (yes)
+        InstallFinished = true;
+    Installer->Resume();
+    return yes;
 }
 
 void TFMain::StartInstaller(const tFilesArray& files, const std::string& targetFolder)
