@@ -242,7 +242,7 @@ private slots:
             QString shown;
             SaveNextMessageBox(QStringLiteral("error-") + suffix, &shown);
             z.Next();
-            QCOMPARE(shown, Row(28));
+            QCOMPARE(shown, Row(ltFolderUnavailable));
             QCOMPARE(z.Page(), 2);
         }
     }
