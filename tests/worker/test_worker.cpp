@@ -5,6 +5,7 @@
 #include "app/LangTexts.h"
 #include "app/ShellState.h"
 #include "app/TFMain.h"
+#include "app/TProgressPage.h"
 #include "archive/ThPBFUpdate.h"
 #include "archive/ThUnPackFiles.h"
 #include "archive/UnpackProgress.h"
@@ -21,6 +22,9 @@
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QProcess>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStackedWidget>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -268,11 +272,9 @@ private slots:
     void fileBarStartsFreshAndScalesLargeArchives()
     {
         auto w = ProgressWindow();
-        TInstallControls c;
-        c.PBFile = w->PBFile;
         FileBytesTotal = 123456;
         FileBytesDone = 123456;  // what the last archive left
-        ThPBFUpdate u(true, c);
+        ThPBFUpdate u(true, std::make_shared<TProgressPage>(w.get()));
         QCOMPARE(FileBytesTotal.load(), 1);
         QCOMPARE(FileBytesDone.load(), 0);
         u.UpdateFileBar();
