@@ -491,6 +491,26 @@ private slots:
         QCOMPARE(FBoxes.Texts.size(), 1);
     }
 
+    void windowDeletedMidInstallationIsNoLongerUpdated()
+    {
+        const QString a = Archive(QStringLiteral("prog/M/a.7z"), QStringLiteral("a"), 40, 400000, QStringLiteral("7z"));
+        const QString b = Archive(QStringLiteral("prog/M/b.zip"), QStringLiteral("b"), 40, 200000, QStringLiteral("zip"));
+        QVERIFY(ReferenceExtract({a, b}, Path(QStringLiteral("ref"))));
+        const QString target = Path(QStringLiteral("target"));
+        QDir().mkpath(target);
+
+        auto w = ProgressWindow();
+        w->StartInstaller({a.toStdString(), b.toStdString()}, target.toStdString());
+        QVERIFY(HoldInsideFirstArchive());
+        // The worker and its file bar updaters outlive the page they were drawing on.
+        w.reset();
+        Installer->Resume();
+        QVERIFY(WaitWorkersEnded());
+        QVERIFY(InstallFinished);
+        QVERIFY(FBoxes.Texts.isEmpty());
+        QCOMPARE(TreeDigest(target), TreeDigest(Path(QStringLiteral("ref"))));
+    }
+
     void emptyListGoesStraightToTheFinalPage()
     {
         auto w = ProgressWindow();
