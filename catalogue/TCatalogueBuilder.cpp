@@ -64,26 +64,25 @@ bool TCatalogueBuilder::HideInaccessible() const
 void TCatalogueBuilder::Build()
 {
     FPage.ShowBusyPanel(true);
-    TTreeNodes* items = &FNodes;
-    items->BeginUpdate();
+    FNodes.BeginUpdate();
     FInaccessible = false;
     FProgramFolder = ProgramFolder();
     if (FListings)
         FListings->clear();
     try {
         TCheckTreeStrings(FNodes, FRadioStates).LoadFromFile(QString::fromStdString(ConfPath));
-        if (items->Count() > 0) {
+        if (FNodes.Count() > 0) {
             CheckCatalogue();
         } else {
             AnalyseProgramFolder();
         }
     } catch (...) {
         // Keep what was read and leave the page usable; the window shows the error.
-        items->EndUpdate();
+        FNodes.EndUpdate();
         FPage.ShowBusyPanel(false);
         throw;
     }
-    items->EndUpdate();
+    FNodes.EndUpdate();
     FPage.ShowBusyPanel(false);
     FPage.ShowHideOption(FInaccessible);
 }
@@ -103,15 +102,14 @@ void TCatalogueBuilder::AnalyseProgramFolder()
 
 bool TCatalogueBuilder::AnalyseFolder(const std::string& name, std::uint16_t group)
 {
-    TTreeNodes* items = &FNodes;
-    TTreeNode* folderNode = items->Add(nullptr, QString::fromStdString(name));
+    TTreeNode* folderNode = FNodes.Add(nullptr, QString::fromStdString(name));
     folderNode->SetStateIndex(csHidden);
     FRadioStates.push_back(TRadioState{false, 0});
     int fileCount = 0;
     try {
         TFolderSearch search(FProgramFolder + name);
         TSearchEntry entry;
-        while (search.Next(entry) && items->Count() < MaxTreeNodes) {
+        while (search.Next(entry) && FNodes.Count() < MaxTreeNodes) {
             if (entry.IsFolder || entry.IsHidden)
                 continue;
             const std::string path = FProgramFolder + name + PathDelim + entry.Name;
@@ -127,7 +125,7 @@ bool TCatalogueBuilder::AnalyseFolder(const std::string& name, std::uint16_t gro
             if (!add)
                 continue;
             const QString text = QString::fromStdString(entry.Name);
-            TTreeNode* node = items->AddChild(folderNode, text);
+            TTreeNode* node = FNodes.AddChild(folderNode, text);
             if (probe.Usable) {
                 node->SetStateIndex(fileCount == 0 ? csChecked : csUnchecked);
             } else {
