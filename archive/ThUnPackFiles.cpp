@@ -75,15 +75,15 @@ void ThUnPackFiles::ShowInstallDone()
         return;
     FControls->ShowDonePage();
     FControls->SetSystemMenu(true);
-    FControls->SetCancelCaption(QString::fromUtf8(LangText(12)));
+    FControls->SetCancelCaption(QString::fromUtf8(LangText(ltDone)));
 }
 
 void ThUnPackFiles::ShowInstallError()
 {
-    // Row 32 stays as it is; what went wrong goes into the box's details.
+    // The failure text stays as it is; what went wrong goes into the box's details.
     const std::string details = InstallErrorDetails(FCurrentEntry, FFailedItem, FFailReason, FFailText);
     if (FControls)
-        FControls->ShowFailure(QString::fromUtf8(LangText(32)), QString::fromUtf8(details));
+        FControls->ShowFailure(QString::fromUtf8(LangText(ltInstallFailed)), QString::fromUtf8(details));
 }
 
 void ThUnPackFiles::NoteFailure(const std::string& item, TFailReason reason, const std::string& text)
