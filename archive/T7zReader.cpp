@@ -4,6 +4,7 @@
 
 #include "archive/ArchiveBinding.h"
 #include "archive/ItemPathCheck.h"
+#include "archive/LegacyZipName.h"
 #include "archive/WideText.h"
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
@@ -12,6 +13,16 @@
 namespace {
 constexpr uint64_t kMaxCheckStartPosition = 0x100000;
 constexpr uint32_t kAllItems = 0xFFFFFFFFu;
+constexpr uint32_t kSeekSet = 0;
+constexpr uint32_t kSeekCurrent = 1;
+
+bool HasNonAscii(const std::wstring& s)
+{
+    for (wchar_t c : s)
+        if (static_cast<uint32_t>(c) >= 0x80)
+            return true;
+    return false;
+}
 
 const char* OperationResultText(int32_t opRes)
 {
@@ -123,15 +134,43 @@ void T7zReader::OpenInStream(IInStream* stream)
 {
     if (!stream)
         throw EArchiveError("No archive stream given");
+    // RAR 1.5-4.x and RAR5 have a handler each, and each answers "not my format" for the
+    // other's files: a ".rar" is offered to the second before the open counts as failed.
+    const TGUID asked = FormatId;
+    const bool rar = asked == CLSID_FormatRar || asked == CLSID_FormatRar5;
+    uint64_t start = 0;
+    const bool rewindable = rar && stream->Seek(0, kSeekCurrent, &start) == kS_OK;
+    THResult rc = OpenWithLibrary(stream);
+    if (rewindable && rc == kS_FALSE && !Errors->Pending()) {
+        DropLibraryArchive();
+        FormatId = asked == CLSID_FormatRar ? CLSID_FormatRar5 : CLSID_FormatRar;
+        rc = stream->Seek(static_cast<int64_t>(start), kSeekSet, nullptr);
+        if (rc == kS_OK)
+            rc = OpenWithLibrary(stream);
+        if (rc != kS_OK) {
+            // Both refused: the reader stays what it was made for.
+            DropLibraryArchive();
+            FormatId = asked;
+        }
+    }
+    RaiseIfFailed(rc);
+}
+
+THResult T7zReader::OpenWithLibrary(IInStream* stream)
+{
     TComPtr<IInArchive> archive = LibraryArchive();
     Errors->Clear();
-    const THResult rc = archive->Open(stream, &kMaxCheckStartPosition, static_cast<IArchiveOpenCallback*>(this));
-    RaiseIfFailed(rc);
+    return archive->Open(stream, &kMaxCheckStartPosition, static_cast<IArchiveOpenCallback*>(this));
 }
 
 void T7zReader::CloseArchive()
 {
     PasswordKnown = false;
+    DropLibraryArchive();
+}
+
+void T7zReader::DropLibraryArchive()
+{
     if (LibArchive) {
         LibArchive->Close();
         LibArchive.Reset();
@@ -152,22 +191,34 @@ void T7zReader::ReadProperty(uint32_t index, TPropId propId, TPropVariant& value
     LibraryArchive()->GetProperty(index, propId, &value);
 }
 
-std::wstring T7zReader::ItemPath(uint32_t index)
+std::wstring T7zReader::ReadText(uint32_t index, TPropId propId)
 {
     TPropVariant v;
-    ReadProperty(index, kpidPath, v);
+    ReadProperty(index, propId, v);
     std::wstring s = (v.vt == kVT_BSTR && v.bstrVal) ? std::wstring(v.bstrVal) : std::wstring();
     ClearPropVariant(v);
     return s;
 }
 
+// Zip names without the UTF-8 flag (or Info-ZIP's Unicode path, "up") are decoded here
+// from their bytes; the library would give them in a code page of its own choosing.
+std::wstring T7zReader::ItemText(uint32_t index, TPropId propId)
+{
+    std::wstring s = ReadText(index, propId);
+    if (FormatId == CLSID_FormatZip && HasNonAscii(s) &&
+        !CharacteristicsNameUnicode(ReadText(index, kpidCharacts)))
+        s = DecodeLegacyZipName(s);
+    return s;
+}
+
+std::wstring T7zReader::ItemPath(uint32_t index)
+{
+    return ItemText(index, kpidPath);
+}
+
 std::wstring T7zReader::ItemName(uint32_t index)
 {
-    TPropVariant v;
-    ReadProperty(index, kpidName, v);
-    std::wstring s = (v.vt == kVT_BSTR && v.bstrVal) ? std::wstring(v.bstrVal) : std::wstring();
-    ClearPropVariant(v);
-    return s;
+    return ItemText(index, kpidName);
 }
 
 uint64_t T7zReader::ItemSize(uint32_t index)

@@ -83,7 +83,11 @@ private:
     };
 
     void OpenInStream(IInStream* stream);
+    THResult OpenWithLibrary(IInStream* stream);
+    void DropLibraryArchive();
     void ReadProperty(uint32_t index, TPropId propId, TPropVariant& value);
+    std::wstring ReadText(uint32_t index, TPropId propId);
+    std::wstring ItemText(uint32_t index, TPropId propId);
     // One Extract call: clears the error slot, runs, cleans up, raises what failed.
     void RunExtract(const uint32_t* indices, uint32_t count, bool testOnly);
     void RaiseIfFailed(THResult code);

@@ -30,3 +30,9 @@ void TPendingError::Clear()
     Text.clear();
     Has = false;
 }
+
+bool TPendingError::Pending()
+{
+    std::lock_guard<std::mutex> guard(Lock);
+    return Has;
+}

@@ -12,6 +12,7 @@ public:
     // The kept text, if any, and clears it.
     bool Take(std::string& text);
     void Clear();
+    bool Pending();
 
 private:
     std::mutex Lock;

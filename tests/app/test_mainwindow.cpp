@@ -154,7 +154,7 @@ private slots:
         QCOMPARE(bytes, ExpectedDefaultCatalogue());
         QVERIFY(FindEmbeddedResource("exefile", "s7zdll", res));
         QCOMPARE(std::string(reinterpret_cast<const char*>(res.Data), res.Size),
-                 ReadWholeFile("/usr/lib/p7zip/7z.so"));
+                 ReadWholeFile(SETUP_EMBEDDED_7Z_LIBRARY));
     }
 
     void bothFilesBesideTheProgramStageNothing()
@@ -203,7 +203,7 @@ private slots:
         QCOMPARE(ConfPath, WorkFolder + "/Setup.conf");
         QCOMPARE(LibPath, WorkFolder + "/Setup.dll");
         QCOMPARE(folder.ReadFile(ConfPath), ExpectedDefaultCatalogue());
-        QVERIFY(folder.ReadFile(LibPath) == ReadWholeFile("/usr/lib/p7zip/7z.so"));
+        QVERIFY(folder.ReadFile(LibPath) == ReadWholeFile(SETUP_EMBEDDED_7Z_LIBRARY));
         w->close();
         QVERIFY(!FileExists(ConfPath));
         QVERIFY(!FileExists(LibPath));

@@ -14,6 +14,24 @@ def entry(zf, name, data=b"", mode=None):
     zf.writestr(info, data)
 
 
+class RawNameInfo(zipfile.ZipInfo):
+    """An entry whose name is written as the given bytes, without the UTF-8 flag (bit 11),
+    as DOS-era tools on Russian Windows wrote them."""
+
+    def __init__(self, raw, **kw):
+        super().__init__(raw.decode("latin-1"), **kw)
+        self.raw_name = raw
+
+    def _encodeFilenameFlags(self):
+        return self.raw_name, self.flag_bits & ~0x800
+
+
+def raw_entry(zf, raw, data):
+    info = RawNameInfo(raw, date_time=(2020, 1, 1, 0, 0, 0))
+    info.compress_type = zipfile.ZIP_DEFLATED
+    zf.writestr(info, data)
+
+
 def main():
     kind, out = sys.argv[1], sys.argv[2]
     warnings.simplefilter("ignore")  # duplicate names are the point of one fixture
@@ -49,6 +67,23 @@ def main():
         elif kind == "many-empty":
             for i in range(100000):
                 zf.writestr(zipfile.ZipInfo("e/%05d" % i, date_time=(2020, 1, 1, 0, 0, 0)), b"")
+        elif kind == "cp866":
+            raw_entry(zf, "Моды/Прицел Ёжик.txt".encode("cp866"), b"cp866 one")
+            raw_entry(zf, "Моды/readme.txt".encode("cp866"), b"cp866 two")
+            # Valid UTF-8 without the flag, as some tools write it.
+            raw_entry(zf, "Звук/привет.txt".encode("utf-8"), b"utf8 without flag")
+            # Flagged UTF-8 with Latin-1 letters: the library's reading stands.
+            entry(zf, "Café/naïve.txt", b"flagged")
+        elif kind == "cp866-table":
+            # Every upper-half byte of the code page, in names short enough for any file
+            # system; the names as Python's own codec reads them go to a list beside the zip.
+            expected = []
+            for start in range(0x80, 0x100, 0x20):
+                raw = b"t%02x_" % start + bytes(range(start, start + 0x20))
+                raw_entry(zf, raw, b"%02x" % start)
+                expected.append(raw.decode("cp866"))
+            with open(out + ".names", "w", encoding="utf-8") as f:
+                f.write("\n".join(expected) + "\n")
         elif kind == "empty":
             pass
         else:
