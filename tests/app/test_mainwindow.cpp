@@ -5,11 +5,17 @@
 #include "app/LangTexts.h"
 #include "app/ShellState.h"
 #include "app/TFMain.h"
+#include "platform/Dialogs.h"
 #include "platform/EmbeddedResources.h"
 #include "platform/FileSystem.h"
 #include "platform/SystemInfo.h"
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QMessageBox>
+#include <QTimer>
 #include <QComboBox>
 #include <QDir>
 #include <QLabel>
@@ -21,6 +27,7 @@
 #include <QtTest>
 
 #include <cstdlib>
+#include <functional>
 #include <memory>
 
 namespace {
@@ -47,6 +54,35 @@ QStringList ExpectedCaptions(int col)
     auto t = [col](int row) { return QString::fromUtf8(LangTexts[row][col]); };
     return {t(6) + QStringLiteral(" 1.1.4.40  ") + t(7), t(8), t(9), t(10), t(11), t(13), t(14), t(15),
             t(16), t(24), t(25), t(26), t(29), t(30), t(33)};
+}
+
+// The real message box and folder dialog, answered from a timer once they are up: the
+// texts of their standard buttons, with mnemonics removed.
+QStringList ButtonsOfNextModal(const std::function<void()>& show)
+{
+    QStringList texts;
+    QTimer::singleShot(0, [&texts] {
+        QTRY_VERIFY(QApplication::activeModalWidget());
+        QWidget* modal = QApplication::activeModalWidget();
+        const auto buttons = modal->findChildren<QAbstractButton*>();
+        QAbstractButton* reject = nullptr;
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            for (QAbstractButton* b : box->buttons())
+                texts << b->text().remove(QLatin1Char('&'));
+            reject = box->button(QMessageBox::No) ? box->button(QMessageBox::No) : box->button(QMessageBox::Ok);
+        } else if (auto* bb = modal->findChild<QDialogButtonBox*>()) {
+            for (QAbstractButton* b : bb->buttons())
+                texts << b->text().remove(QLatin1Char('&'));
+            reject = bb->button(QDialogButtonBox::Cancel);
+        }
+        if (reject)
+            reject->click();
+        else
+            modal->close();
+    });
+    show();
+    texts.sort();
+    return texts;
 }
 
 QStringList FilesUnder(const std::string& dir)
@@ -118,6 +154,40 @@ private slots:
         // Visibility and the combo items are left alone.
         QVERIFY(!w->BBack->isVisible());
         QCOMPARE(w->CBChLang->itemText(0), QString::fromUtf8("Русский"));
+    }
+
+    // Qt's own texts follow the language chosen on the first page, in both directions.
+    void questionBoxAndFolderDialogFollowTheLanguage()
+    {
+        TProgramFolder folder;
+        auto w = ShowMain("en_US.UTF-8");
+        const auto question = [] { QCOMPARE(ShowMessageBox(QString::fromUtf8(LangText(31)), TMsgButtons::YesNo), TMsgResult::No); };
+        const auto browse = [] {
+            QString chosen;
+            QVERIFY(!ShowFolderDialog(QString::fromUtf8(LangText(27)), chosen));
+        };
+        const QStringList english = ButtonsOfNextModal(question);
+        QCOMPARE(english, (QStringList{QStringLiteral("No"), QStringLiteral("Yes")}));
+
+        w->CBChLang->setCurrentIndex(0);
+        emit w->CBChLang->activated(0);
+        QCOMPARE(ButtonsOfNextModal(question), (QStringList{QString::fromUtf8("Да"), QString::fromUtf8("Нет")}));
+        QVERIFY(ButtonsOfNextModal(browse).contains(QString::fromUtf8("Отмена")));
+
+        w->CBChLang->setCurrentIndex(1);
+        emit w->CBChLang->activated(1);
+        QCOMPARE(ButtonsOfNextModal(question), english);
+        QVERIFY(ButtonsOfNextModal(browse).contains(QStringLiteral("Cancel")));
+    }
+
+    void startsWithQtTextsInRussianOnARussianSystem()
+    {
+        TProgramFolder folder;
+        auto w = ShowMain("ru_RU.UTF-8");
+        const auto question = [] { ShowMessageBox(QString::fromUtf8(LangText(31)), TMsgButtons::YesNo); };
+        QCOMPARE(ButtonsOfNextModal(question), (QStringList{QString::fromUtf8("Да"), QString::fromUtf8("Нет")}));
+        w->CBChLang->setCurrentIndex(1);
+        emit w->CBChLang->activated(1);
     }
 
     void controlsCarryTheirNamesAndGeometry()
