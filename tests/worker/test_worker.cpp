@@ -15,7 +15,13 @@
 #include "platform/ExecutablePath.h"
 #include "platform/TThread.h"
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QComboBox>
+#include <QCryptographicHash>
+#include <QFile>
+#include <QMessageBox>
+#include <QTimer>
 #include <QDir>
 #include <QLabel>
 #include <QElapsedTimer>
@@ -456,6 +462,82 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(w->PCFrames->currentIndex(), int(TFMain::PageDone), 60000);
         QVERIFY(WaitWorkersEnded());
         QCOMPARE(TreeDigest(target), TreeDigest(Path(QStringLiteral("ref"))));
+    }
+
+    // RAR 1.5-4.x and RAR5 archives beside a 7z, in the Russian interface: the Exit question
+    // is the real box, whose buttons read in Russian; answering No lets every archive finish.
+    void rarArchivesInstallAndTheRussianQuestionReadsDaNet()
+    {
+        if (QStringLiteral(SETUP_EMBEDDED_7Z_LIBRARY) != QStringLiteral(SETUP_TEST_7Z_LIBRARY))
+            QSKIP("the embedded archive library is not the one built with RAR codecs");
+        const QString a = Archive(QStringLiteral("prog/M/a.7z"), QStringLiteral("a"), 40, 400000, QStringLiteral("7z"));
+        QVERIFY(ReferenceExtract({a}, Path(QStringLiteral("ref"))));
+        QStringList archives{a};
+        for (const char* name : {"test_read_format_rar.rar", "test_read_format_rar3_lowdist_reset.rar",
+                                 "test_read_format_rar5_solid.rar"}) {
+            const QString copy = Path(QStringLiteral("prog/M/") + QLatin1String(name));
+            QVERIFY(QFile::copy(QStringLiteral(SETUP_TEST_RAR_FIXTURES "/") + QLatin1String(name), copy));
+            archives << copy;
+        }
+        const QString target = Path(QStringLiteral("target"));
+        QDir().mkpath(target);
+
+        auto w = ProgressWindow();
+        w->CBChLang->setCurrentIndex(0);
+        emit w->CBChLang->activated(0);
+        SetMessageBoxHandler(nullptr);
+        std::vector<std::string> items;
+        for (const QString& p : archives)
+            items.push_back(p.toStdString());
+        w->StartInstaller(items, target.toStdString());
+        QVERIFY(HoldInsideFirstArchive());
+        QStringList buttons;
+        QTimer answer;
+        // Fires inside the box's own event loop once it is up.
+        connect(&answer, &QTimer::timeout, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            answer.stop();
+            for (QAbstractButton* b : box->buttons())
+                buttons << b->text().remove(QLatin1Char('&'));
+            box->button(QMessageBox::No)->click();
+        });
+        answer.start(10);
+        QTest::mouseClick(w->BCancel, Qt::LeftButton);
+        buttons.sort();
+        QCOMPARE(buttons, (QStringList{QString::fromUtf8("Да"), QString::fromUtf8("Нет")}));
+        QVERIFY(!InstallFinished);
+        Installer->Resume();
+
+        QTRY_COMPARE_WITH_TIMEOUT(w->PCFrames->currentIndex(), int(TFMain::PageDone), 60000);
+        QVERIFY(WaitWorkersEnded());
+        QCOMPARE(w->BCancel->text(), QString::fromUtf8("Готово"));
+        QMap<QString, QByteArray> expected = TreeDigest(Path(QStringLiteral("ref")));
+        auto sha1 = [](const QByteArray& data) { return QCryptographicHash::hash(data, QCryptographicHash::Sha1); };
+        const QByteArray testText("test text document\r\n");
+        expected.insert(QStringLiteral("test.txt"), sha1(testText));
+        expected.insert(QStringLiteral("testdir/test.txt"), sha1(testText));
+        expected.insert(QStringLiteral("testlink"), sha1("test.txt"));
+        const QMap<QString, QByteArray> got = TreeDigest(target);
+        // The RAR3 and RAR5 items, known by their SHA-256 from libarchive's tests.
+        const QMap<QString, QByteArray> sha256 = {
+            {QStringLiteral("lowdist-reset.bin"), "353d5f7a0789034186922e5834f666f36fa1f98e18f53fb4140b336ba090a923"},
+            {QStringLiteral("test.bin"), "588870a2dade35c2650fbb7898c9a9c7f21fce7c281198604e8d0c9737f2c375"},
+            {QStringLiteral("test1.bin"), "7d89f86f9f69d744ffff3fc043e15bf89fc3ffc134ffcbb31d164a99bb8b67b0"},
+            {QStringLiteral("test6.bin"), "0b79ce23670b7c2e5a0d4b62f0de7b0c745522be9ed6a9ec70da6991c2f010f2"},
+        };
+        for (auto it = sha256.begin(); it != sha256.end(); ++it) {
+            QFile f(target + QLatin1Char('/') + it.key());
+            QVERIFY2(f.open(QIODevice::ReadOnly), qPrintable(it.key()));
+            QCOMPARE(QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256).toHex(), it.value());
+        }
+        for (auto it = expected.begin(); it != expected.end(); ++it)
+            QCOMPARE(got.value(it.key()), it.value());
+        QCOMPARE(got.size(), expected.size() + 8);  // lowdist-reset.bin and the seven of the solid set
+
+        w->CBChLang->setCurrentIndex(1);
+        emit w->CBChLang->activated(1);
     }
 
     void exitAnsweredYesStopsAfterTheCurrentArchive()
