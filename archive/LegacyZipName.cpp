@@ -86,9 +86,29 @@ void AppendUtf8(std::wstring& bytes, uint32_t c)
     }
 }
 
+// The library gives characters above U+FFFF as UTF-16 pairs even in its 4-byte strings.
+std::wstring JoinSurrogates(const std::wstring& text)
+{
+    std::wstring out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<uint32_t>(text[i]);
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size()) {
+            const auto low = static_cast<uint32_t>(text[i + 1]);
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                out += static_cast<wchar_t>(0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00));
+                ++i;
+                continue;
+            }
+        }
+        out += static_cast<wchar_t>(c);
+    }
+    return out;
+}
+
 }  // namespace
 
-std::wstring DecodeLegacyZipName(const std::wstring& libraryName)
+std::wstring DecodeLegacyZipName(const std::wstring& libraryName, bool libraryReadsUtf8)
 {
     bool high = false;
     bool wide = false;
@@ -99,13 +119,16 @@ std::wstring DecodeLegacyZipName(const std::wstring& libraryName)
         wide = wide || c > 0xFF;
         kept = kept || (c >= kKeptByteFirst && c <= kKeptByteLast);
     }
-    if (!high || (wide && !kept))
+    if (!high)
         return libraryName;
 
     std::wstring bytes;
-    if (kept) {
+    if (libraryReadsUtf8) {
+        // Nothing kept: the bytes were valid UTF-8 and the library's reading is theirs.
+        if (!kept)
+            return JoinSurrogates(libraryName);
         // Decoded parts go back to their UTF-8 bytes, kept bytes to themselves.
-        for (wchar_t wc : libraryName) {
+        for (wchar_t wc : JoinSurrogates(libraryName)) {
             const auto c = static_cast<uint32_t>(wc);
             if (c >= kKeptByteFirst && c <= kKeptByteLast)
                 bytes += static_cast<wchar_t>(c - kKeptByteBase);
@@ -113,6 +136,8 @@ std::wstring DecodeLegacyZipName(const std::wstring& libraryName)
                 AppendUtf8(bytes, c);
         }
     } else {
+        if (wide)
+            return libraryName;  // not one character per byte: nothing to take back
         bytes = libraryName;
     }
     std::wstring out;

@@ -6,11 +6,11 @@
 // they are valid UTF-8 (tools that write UTF-8 without setting the flag), otherwise as
 // CP866, the DOS code page of Russian Windows, where such archives are made.
 //
-// The bytes are taken back from what the library made of them. Libraries differ: some give
-// one character per byte (U+0000-U+00FF); 7-Zip's own build decodes valid UTF-8 and keeps
-// each byte it cannot decode as U+EF80-U+EFFF. A name with characters above U+00FF and no
-// such kept bytes was valid UTF-8 and comes back unchanged.
-std::wstring DecodeLegacyZipName(const std::wstring& libraryName);
+// The bytes are taken back from what 7-Zip's library made of them, which depends on the
+// locale the library was loaded under. libraryReadsUtf8 (a UTF-8 locale): valid UTF-8 is
+// decoded (characters above U+FFFF as UTF-16 pairs) and each byte that is not is kept as
+// U+EF80-U+EFFF. Otherwise: one character per byte, U+0000-U+00FF.
+std::wstring DecodeLegacyZipName(const std::wstring& libraryName, bool libraryReadsUtf8);
 
 // Whether a zip item's characteristics text (names separated by blanks) says that the
 // library read the name as Unicode: the UTF-8 flag ("UTF8") or Info-ZIP's Unicode path

@@ -8,6 +8,7 @@
 #include "archive/WideText.h"
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
+#include "platform/SystemInfo.h"
 #include "platform/TFileStream.h"
 
 namespace {
@@ -54,7 +55,9 @@ private:
 };
 }  // namespace
 
-T7zReader::T7zReader(const std::string& libName) : T7zFormat(libName) {}
+// The library settles how it reads 8-bit names when it is loaded, by the locale of that
+// moment; the reader notes the same at the same time.
+T7zReader::T7zReader(const std::string& libName) : T7zFormat(libName), LibraryReadsUtf8(LocaleCodesetIsUtf8()) {}
 
 T7zReader::~T7zReader()
 {
@@ -207,7 +210,7 @@ std::wstring T7zReader::ItemText(uint32_t index, TPropId propId)
     std::wstring s = ReadText(index, propId);
     if (FormatId == CLSID_FormatZip && HasNonAscii(s) &&
         !CharacteristicsNameUnicode(ReadText(index, kpidCharacts)))
-        s = DecodeLegacyZipName(s);
+        s = DecodeLegacyZipName(s, LibraryReadsUtf8);
     return s;
 }
 

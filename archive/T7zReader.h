@@ -114,6 +114,8 @@ private:
     TArchiveWriteObserverFn ObserverFn = nullptr;
     std::shared_ptr<TPendingError> Errors = std::make_shared<TPendingError>();
     std::unique_ptr<TPendingFile> Pending;
+    // How the library reads zip names stored without the UTF-8 flag (see LegacyZipName.h).
+    bool LibraryReadsUtf8 = false;
     uint32_t CurrentIndex = 0;
     bool HaveCurrentIndex = false;
 };

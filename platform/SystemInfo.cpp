@@ -4,6 +4,7 @@
 #include <QUuid>
 
 #include <cstdlib>
+#include <langinfo.h>
 #include <cstring>
 #include <map>
 
@@ -48,4 +49,10 @@ uint16_t GetSystemDefaultLangID()
             return LangIdForLocaleName(v);
     }
     return 0x0409;
+}
+
+bool LocaleCodesetIsUtf8()
+{
+    const char* codeset = ::nl_langinfo(CODESET);
+    return codeset && (std::strcmp(codeset, "UTF-8") == 0 || std::strcmp(codeset, "utf8") == 0);
 }

@@ -5,6 +5,7 @@
 #include <QCryptographicHash>
 #include <QString>
 
+#include <clocale>
 #include <filesystem>
 #include <map>
 #include <sstream>
@@ -155,30 +156,33 @@ TEST(Libraries, BuiltAndDebianLoadAndOnlyTheBuiltDecompressesRar)
     EXPECT_EQ(ReadFile(box / "built/lowdist-reset.bin").size(), 64u);
 }
 
-// Names stored without the UTF-8 flag, whichever of the two libraries reads them: the built
-// one keeps undecodable bytes as U+EF80-U+EFFF, Debian's gives one character per byte.
+// The library reads names stored without the UTF-8 flag by the locale it is loaded under:
+// one character per byte in the C locale, UTF-8 with the undecodable bytes kept in a UTF-8
+// one. Both readings, through both libraries, give the same Cyrillic names.
 TEST(LegacyZipNames, Cp866AndUnflaggedUtf8ComeOutInCyrillic)
 {
     TTempDir box;
     CraftZip("cp866", box / "dos.zip");
+    const std::vector<std::string> paths = {Utf8(L"Моды/Прицел Ёжик.txt"), Utf8(L"Моды/readme.txt"),
+                                            Utf8(L"Звук/привет.txt"), Utf8(L"Café/naïve.txt")};
     const std::map<std::string, std::string> expected = {
-        {Utf8(L"Моды/Прицел Ёжик.txt"), "cp866 one"},
-        {Utf8(L"Моды/readme.txt"), "cp866 two"},
-        {Utf8(L"Звук/привет.txt"), "utf8 without flag"},
-        {Utf8(L"Café/naïve.txt"), "flagged"},
-    };
-    for (const std::string lib : {LibraryPath(), std::string(SETUP_DEBIAN_7Z_LIBRARY)}) {
-        SCOPED_TRACE(lib);
-        I7zReaderPtr reader = OpenWith(box / "dos.zip", lib);
-        std::vector<std::string> paths;
-        for (uint32_t i = 0; i < reader->ItemCount(); ++i)
-            paths.push_back(WideToSystem(reader->ItemPath(i)));
-        EXPECT_EQ(paths, (std::vector<std::string>{Utf8(L"Моды/Прицел Ёжик.txt"), Utf8(L"Моды/readme.txt"),
-                                                   Utf8(L"Звук/привет.txt"), Utf8(L"Café/naïve.txt")}));
-        const std::string dest = box / (fs::path(lib).filename().string() + "-out");
-        reader->ExtractAllToFolder(dest);
-        EXPECT_EQ(ReadTree(dest), expected);
+        {paths[0], "cp866 one"}, {paths[1], "cp866 two"}, {paths[2], "utf8 without flag"}, {paths[3], "flagged"}};
+    int run = 0;
+    for (const char* locale : {"C", "C.UTF-8"}) {
+        ASSERT_TRUE(std::setlocale(LC_ALL, locale)) << locale;
+        for (const std::string lib : {LibraryPath(), std::string(SETUP_DEBIAN_7Z_LIBRARY)}) {
+            SCOPED_TRACE(lib + " in " + locale);
+            I7zReaderPtr reader = OpenWith(box / "dos.zip", lib);
+            std::vector<std::string> got;
+            for (uint32_t i = 0; i < reader->ItemCount(); ++i)
+                got.push_back(WideToSystem(reader->ItemPath(i)));
+            EXPECT_EQ(got, paths);
+            const std::string dest = box / ("out" + std::to_string(run++));
+            reader->ExtractAllToFolder(dest);
+            EXPECT_EQ(ReadTree(dest), expected);
+        }
     }
+    std::setlocale(LC_ALL, "C");
 }
 
 TEST(LegacyZipNames, EveryUpperHalfByteAsPythonsCodecReadsIt)
@@ -198,20 +202,25 @@ TEST(LegacyZipNames, EveryUpperHalfByteAsPythonsCodecReadsIt)
     EXPECT_EQ(got, expected);
 }
 
-// What other libraries may give: names already decoded, or bytes kept in the private range.
-TEST(LegacyZipNames, LibraryReadingsOfTheSameBytes)
+// The two readings of the same bytes, and the pieces the library hands over as they are.
+TEST(LegacyZipNames, BothReadingsOfTheSameBytes)
 {
-    // Ёж in CP866 is F0 A6: as bytes, or as kept bytes of the built library.
-    EXPECT_EQ(DecodeLegacyZipName(L"\u00F0\u00A6.txt"), L"Ёж.txt");
-    EXPECT_EQ(DecodeLegacyZipName(L"\uEFF0\uEFA6.txt"), L"Ёж.txt");
-    // Part of a CP866 name that happens to be valid UTF-8 goes back to its bytes first.
-    EXPECT_EQ(DecodeLegacyZipName(std::wstring(L"\U00026A2A") + L"\uEF80"), L"ЁжикА");
-    // Decoded already (characters above U+00FF), or plain ASCII: unchanged.
-    EXPECT_EQ(DecodeLegacyZipName(L"Звук/a.txt"), L"Звук/a.txt");
-    EXPECT_EQ(DecodeLegacyZipName(L"plain/name.txt"), L"plain/name.txt");
+    // Ёж in CP866 is F0 A6: as bytes, or as kept bytes in the UTF-8 reading.
+    EXPECT_EQ(DecodeLegacyZipName(L"\u00F0\u00A6.txt", false), L"Ёж.txt");
+    EXPECT_EQ(DecodeLegacyZipName(L"\uEFF0\uEFA6.txt", true), L"Ёж.txt");
+    // Ёжик (F0 A6 A8 AA) happens to be valid UTF-8 for U+26A2A, which comes as a UTF-16
+    // pair; with a kept byte after it the whole name goes back to CP866.
+    EXPECT_EQ(DecodeLegacyZipName(L"\xD85A\xDE2A\uEF80", true), L"ЁжикА");
+    // Valid UTF-8 in the UTF-8 reading stays, Latin-1 letters included; in the byte reading
+    // the same name arrives as its bytes.
+    EXPECT_EQ(DecodeLegacyZipName(L"Caf\u00E9", true), L"Café");
+    EXPECT_EQ(DecodeLegacyZipName(L"Caf\u00C3\u00A9", false), L"Café");
+    EXPECT_EQ(DecodeLegacyZipName(L"plain/name.txt", false), L"plain/name.txt");
     // The flag and Info-ZIP's Unicode path field are recognised as whole words only.
     EXPECT_TRUE(CharacteristicsNameUnicode(L"NTFS : UTF8"));
     EXPECT_TRUE(CharacteristicsNameUnicode(L"UT:M up : Descriptor"));
     EXPECT_FALSE(CharacteristicsNameUnicode(L"UTF8X upx NTFS"));
     EXPECT_FALSE(CharacteristicsNameUnicode(L""));
+    // A character above U+FFFF in any item name reaches the file system whole.
+    EXPECT_EQ(WideToSystem(L"\xD83D\xDE00.txt"), "\xF0\x9F\x98\x80.txt");
 }
