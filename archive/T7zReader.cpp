@@ -57,7 +57,10 @@ private:
 
 // The library settles how it reads 8-bit names when it is loaded, by the locale of that
 // moment; the reader notes the same at the same time.
-T7zReader::T7zReader(const std::string& libName) : T7zFormat(libName), LibraryReadsUtf8(LocaleCodesetIsUtf8()) {}
+T7zReader::T7zReader(const std::string& libName)
+    : T7zFormat(libName), LibraryReadsUtf8(LocaleCodesetIsUtf8())
+{
+}
 
 T7zReader::~T7zReader()
 {
@@ -203,8 +206,8 @@ std::wstring T7zReader::ReadText(uint32_t index, TPropId propId)
     return s;
 }
 
-// Zip names without the UTF-8 flag (or Info-ZIP's Unicode path, "up") are decoded here
-// from their bytes; the library would give them in a code page of its own choosing.
+// Zip names stored with neither the UTF-8 flag nor Info-ZIP's Unicode path field are
+// decoded here from their bytes; the library would read them by its locale.
 std::wstring T7zReader::ItemText(uint32_t index, TPropId propId)
 {
     std::wstring s = ReadText(index, propId);
