@@ -56,13 +56,6 @@ std::map<std::string, std::string> Digests(const std::string& root)
     return out;
 }
 
-std::map<std::string, std::string> ExtractDigests(const std::string& archive, const std::string& dest)
-{
-    I7zReaderPtr reader = OpenWith(archive, LibraryPath());
-    reader->ExtractAllToFolder(dest);
-    return Digests(dest);
-}
-
 std::string Utf8(const wchar_t* text)
 {
     return WideToSystem(text);
@@ -142,7 +135,7 @@ TEST(Rar, EachHandlerFallsBackToTheOtherAndFailuresStayFailures)
 TEST(Libraries, BuiltAndDebianLoadAndOnlyTheBuiltDecompressesRar)
 {
     TTempDir box;
-    for (const std::string lib : {LibraryPath(), std::string(SETUP_DEBIAN_7Z_LIBRARY)}) {
+    for (const std::string& lib : {LibraryPath(), std::string(SETUP_DEBIAN_7Z_LIBRARY)}) {
         SCOPED_TRACE(lib);
         I7zReaderPtr reader = OpenWith(Fixture("test_read_format_rar5_stored.rar"), lib);
         reader->ExtractAllToFolder(box / "stored");
@@ -170,7 +163,7 @@ TEST(LegacyZipNames, Cp866AndUnflaggedUtf8ComeOutInCyrillic)
     int run = 0;
     for (const char* locale : {"C", "C.UTF-8"}) {
         ASSERT_TRUE(std::setlocale(LC_ALL, locale)) << locale;
-        for (const std::string lib : {LibraryPath(), std::string(SETUP_DEBIAN_7Z_LIBRARY)}) {
+        for (const std::string& lib : {LibraryPath(), std::string(SETUP_DEBIAN_7Z_LIBRARY)}) {
             SCOPED_TRACE(lib + " in " + locale);
             I7zReaderPtr reader = OpenWith(box / "dos.zip", lib);
             std::vector<std::string> got;
