@@ -1,5 +1,5 @@
-# The catalogue builder and the archive probe, used by the main window. Until the tree
-# control and the archive binding are in the build, the main window keeps its stand-in.
+# The catalogue builder and the archive probe, used by the main window; they need the tree
+# control and the archive binding.
 if(TARGET setup_checktree AND TARGET setup_archive)
   add_library(setup_catalogue STATIC
     ${CMAKE_CURRENT_LIST_DIR}/ProbeArchive.cpp

@@ -8,22 +8,13 @@
 #include "catalogue/EFOpenError.h"
 #include "catalogue/TCheckTreeDelegate.h"
 #include "catalogue/TCheckTreeStrings.h"
+#include "catalogue/TCheckToggle.h"
 #include "platform/EmbeddedResources.h"
 
 namespace {
 
 const QRgb Olive = 0x808000;
 const QRgb Gray = 0x808080;
-
-// The node after the last descendant of `node` in pre-order.
-TTreeNode* AfterSubtree(const TTreeNode* node)
-{
-    for (const TTreeNode* p = node; p; p = p->Parent()) {
-        if (p->GetNextSibling())
-            return p->GetNextSibling();
-    }
-    return nullptr;
-}
 
 }  // namespace
 
@@ -132,31 +123,18 @@ void TCustomCheckTreeView::ToggleNode(TTreeNode* node)
     if (!FShowCheckImage)
         return;
     ClickPending = false;
-    if (!node || node->StateIndex() == csHidden)
+    if (!Toggle().ToggleState(node))
         return;
-    if (node->StateIndex() == csChecked) {
-        SetNodeState(node, csUnchecked);
-    } else {
-        SetNodeState(node, csChecked);
-        // Radio partners are unchecked even when the handler refused the check itself.
-        const int own = node->AbsoluteIndex();
-        if (own >= 0 && static_cast<size_t>(own) < RadioStates.size() && RadioStates[own].Radio) {
-            const std::uint16_t group = RadioStates[own].Group;
-            const size_t n = std::min<size_t>(RadioStates.size(), MaxTreeNodes);
-            for (size_t i = 0; i < n; ++i) {
-                if (static_cast<int>(i) == own || !RadioStates[i].Radio || RadioStates[i].Group != group)
-                    continue;
-                TTreeNode* other = FItems->Item(static_cast<int>(i));
-                if (other && other->StateIndex() == csChecked)
-                    SetNodeState(other, csUnchecked);
-            }
-        }
-    }
     if (CascadeChecks) {
         const bool checked = node->StateIndex() == csChecked;
         UpdateChildren(node, checked);
         UpdateParents(node, checked);
     }
+}
+
+TCheckToggle TCustomCheckTreeView::Toggle()
+{
+    return TCheckToggle(*FItems, RadioStates, *this);
 }
 
 void TCustomCheckTreeView::SetNodeState(TTreeNode* node, TCheckState newState)
@@ -183,10 +161,7 @@ void TCustomCheckTreeView::DoStateChange(TTreeNode* node, TCheckState newState)
 
 void TCustomCheckTreeView::UpdateChildren(TTreeNode* node, bool checked)
 {
-    // Pre-order over the subtree: each child before its own children.
-    TTreeNode* end = AfterSubtree(node);
-    for (TTreeNode* n = node->GetFirstChild(); n && n != end; n = n->GetNext())
-        SetNodeState(n, checked ? csChecked : csUnchecked);
+    Toggle().UpdateChildren(node, checked);
     if (OnUpdateChildren)
         OnUpdateChildren(this);
 }
@@ -198,24 +173,7 @@ void TCustomCheckTreeView::UpdateImagesWidth()
 
 void TCustomCheckTreeView::UpdateParents(TTreeNode* node, bool /*checked*/)
 {
-    for (TTreeNode* parent = node->Parent(); parent; parent = parent->Parent()) {
-        int checkedCount = 0;
-        int uncheckedCount = 0;
-        int result = -1;
-        for (TTreeNode* c = parent->GetFirstChild(); c; c = c->GetNextSibling()) {
-            if (c->StateIndex() == csChecked)
-                ++checkedCount;
-            else if (c->StateIndex() == csUnchecked)
-                ++uncheckedCount;
-            if (c->StateIndex() == csGrayed || (checkedCount > 0 && uncheckedCount > 0)) {
-                result = csGrayed;
-                break;
-            }
-        }
-        if (result < 0)
-            result = checkedCount > 0 ? csChecked : csUnchecked;
-        SetNodeState(parent, static_cast<TCheckState>(result));
-    }
+    Toggle().UpdateParents(node);
 }
 
 void TCustomCheckTreeView::SetShowCheckImage(bool value)

@@ -6,12 +6,14 @@
 #include <memory>
 
 #include "catalogue/TImageList.h"
+#include "catalogue/TNodeStateSetter.h"
 #include "catalogue/TRadioState.h"
 #include "catalogue/TTreeNode.h"
 #include "catalogue/TTreeNodes.h"
 #include "catalogue/TTreeNodesObserver.h"
 
 class QIODevice;
+class TCheckToggle;
 
 enum class TSortType { stNone, stText };
 
@@ -22,8 +24,9 @@ using TNotifyEvent = std::function<void(QObject* Sender)>;
 
 // A tree with a flat check box before every node (hidden, unchecked, checked, grayed),
 // radio groups across the whole tree, optional cascading to children and parents, and a
-// loader for indented catalogue text.
-class TCustomCheckTreeView : public QTreeWidget, protected TTreeNodesObserver {
+// loader for indented catalogue text. What a toggle does to other nodes is decided by
+// TCheckToggle; the control adds the pointer and key input and its events.
+class TCustomCheckTreeView : public QTreeWidget, public TNodeStateSetter, protected TTreeNodesObserver {
     Q_OBJECT
 
 public:
@@ -43,7 +46,7 @@ public:
     // The user's toggle, as by a click on the box or the space bar.
     void ToggleNode(TTreeNode* node);
     // Asks OnStateChanging, sets the state, tells OnStateChange.
-    void SetNodeState(TTreeNode* node, TCheckState newState);
+    void SetNodeState(TTreeNode* node, TCheckState newState) override;
 
     bool ShowCheckImage() const { return FShowCheckImage; }
     void SetShowCheckImage(bool value);
@@ -103,6 +106,8 @@ protected:
     void Invalidate() override;
 
 private:
+    // The radio and cascade logic over this control's nodes, changing them through SetNodeState.
+    TCheckToggle Toggle();
     bool OnCheckBand(const QPoint& pos) const;
     void RelayoutRows();
 

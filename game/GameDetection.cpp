@@ -9,6 +9,7 @@
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
 #include "platform/TReadOnlyFile.h"
+#include "platform/TTextCodec.h"
 
 #include <optional>
 #include <vector>
@@ -61,7 +62,7 @@ std::string CutAssociationValue(const std::string& value)
     std::vector<size_t> starts;  // byte offset of each character
     for (size_t pos = 0; pos < value.size();) {
         starts.push_back(pos);
-        NextCodePoint(value, pos);
+        TTextCodec::NextCodePoint(value, pos);
     }
     if (starts.size() < 4)
         return {};

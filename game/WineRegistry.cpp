@@ -2,23 +2,13 @@
 
 #include "game/CaseFold.h"
 #include "platform/TReadOnlyFile.h"
+#include "platform/TTextCodec.h"
 
 #include <cstring>
 
 namespace {
 
 constexpr std::string_view Header = "WINE REGISTRY Version 2";
-
-int HexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 void Utf16ToUtf8(const std::u16string& units, std::string& out)
 {
@@ -29,7 +19,7 @@ void Utf16ToUtf8(const std::u16string& units, std::string& out)
             cp = 0x10000 + ((cp - 0xD800) << 10) + (units[i + 1] - 0xDC00);
             ++i;
         }
-        AppendUtf8(out, cp);
+        TTextCodec::AppendUtf8(out, cp);
     }
 }
 
@@ -63,7 +53,7 @@ bool ParseString(std::string_view line, size_t& pos, char delimiter, std::string
             return true;
         }
         if (c != '\\') {
-            push(NextCodePoint(line, pos));
+            push(TTextCodec::NextCodePoint(line, pos));
             continue;
         }
         if (++pos >= line.size())
@@ -81,8 +71,8 @@ bool ParseString(std::string_view line, size_t& pos, char delimiter, std::string
         case 'x': {
             char32_t v = 0;
             int n = 0;
-            while (n < 4 && pos < line.size() && HexDigit(line[pos]) >= 0) {
-                v = v * 16 + static_cast<char32_t>(HexDigit(line[pos++]));
+            while (n < 4 && pos < line.size() && TTextCodec::HexDigit(line[pos]) >= 0) {
+                v = v * 16 + static_cast<char32_t>(TTextCodec::HexDigit(line[pos++]));
                 ++n;
             }
             // a UTF-16 code unit: pairs of escaped surrogates join when converted
@@ -97,7 +87,7 @@ bool ParseString(std::string_view line, size_t& pos, char delimiter, std::string
                 push(v);
             } else {
                 pos -= 1;
-                push(NextCodePoint(line, pos));
+                push(TTextCodec::NextCodePoint(line, pos));
             }
         }
     }
@@ -125,10 +115,10 @@ bool ParseTypeNumber(std::string_view line, size_t& pos, uint32_t& type)
         return false;
     uint32_t v = 0;
     int n = 0;
-    while (pos < line.size() && HexDigit(line[pos]) >= 0) {
+    while (pos < line.size() && TTextCodec::HexDigit(line[pos]) >= 0) {
         if (++n > 8)
             return false;
-        v = v * 16 + static_cast<uint32_t>(HexDigit(line[pos++]));
+        v = v * 16 + static_cast<uint32_t>(TTextCodec::HexDigit(line[pos++]));
     }
     type = v;
     return n > 0 && ConsumePrefix(line, pos, "):");

@@ -1,22 +1,10 @@
 #include "update/TBuildUpdReader.h"
 
+#include "platform/TTextCodec.h"
 #include "update/EUpdateError.h"
 #include "update/TUpdateSignature.h"
 
 #include <cstring>
-
-namespace {
-int HexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-}
 
 std::vector<std::string> TBuildUpdReader::SplitLines(const std::string& text)
 {
@@ -59,7 +47,7 @@ bool TBuildUpdReader::ParseInteger(const std::string& line, std::int32_t& value)
     // Magnitudes are kept in 64 bits and checked per digit, so no digit string overflows.
     std::uint64_t magnitude = 0;
     for (; i < n; ++i) {
-        const int d = hex ? HexDigit(line[i]) : (line[i] >= '0' && line[i] <= '9' ? line[i] - '0' : -1);
+        const int d = hex ? TTextCodec::HexDigit(line[i]) : (line[i] >= '0' && line[i] <= '9' ? line[i] - '0' : -1);
         if (d < 0)
             return false;
         magnitude = magnitude * (hex ? 16 : 10) + static_cast<unsigned>(d);

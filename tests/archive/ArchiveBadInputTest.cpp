@@ -15,16 +15,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string ErrorOf(const std::function<void()>& f)
-{
-    try {
-        f();
-    } catch (const EArchiveError& e) {
-        return e.what();
-    }
-    return "<no error>";
-}
-
 bool StartsWith(const std::string& s, const std::string& prefix)
 {
     return s.rfind(prefix, 0) == 0;

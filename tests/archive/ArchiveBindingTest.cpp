@@ -17,16 +17,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string ErrorOf(const std::function<void()>& f)
-{
-    try {
-        f();
-    } catch (const EArchiveError& e) {
-        return e.what();
-    }
-    return "<no error>";
-}
-
 I7zReaderPtr ReaderFor(const std::string& archive, const std::string& lib = LibraryPath())
 {
     TGUID id{};

@@ -1,5 +1,8 @@
 #include "ArchiveTestSupport.h"
 
+#include "archive/EArchiveError.h"
+#include "tests/support/ErrorOf.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -12,6 +15,11 @@
 namespace fs = std::filesystem;
 
 namespace archtest {
+
+std::string ErrorOf(const std::function<void()>& f)
+{
+    return ::ErrorOf<EArchiveError>(f);
+}
 
 TTempDir::TTempDir()
 {

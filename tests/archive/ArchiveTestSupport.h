@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -23,6 +24,9 @@ public:
 private:
     std::string Dir;
 };
+
+// The text of the archive error f raises, "<no error>" when none.
+std::string ErrorOf(const std::function<void()>& f);
 
 std::string LibraryPath();                 // the real 7z.so
 std::string FakeLibraryPath(const char* which);

@@ -8,6 +8,7 @@
 #include "catalogue/TCatalogueText.h"
 #include "catalogue/TCheckTreeStrings.h"
 #include "catalogue/TTreeNodes.h"
+#include "tests/support/ErrorOf.h"
 
 namespace {
 
@@ -30,17 +31,6 @@ struct Loaded {
     }
 };
 
-template <class E>
-std::string ErrorOf(Loaded& l, const QByteArray& text)
-{
-    try {
-        l.Load(text);
-    } catch (const E& e) {
-        return e.what();
-    }
-    return "no error";
-}
-
 using Lines = std::vector<std::string>;
 
 }  // namespace
@@ -62,17 +52,17 @@ TEST(CheckTreeLoader, ExamplesOfTheLineFormat)
 TEST(CheckTreeLoader, RejectedLinesKeepWhatWasReadBefore)
 {
     Loaded l;
-    EXPECT_EQ(ErrorOf<ETreeViewError>(l, "2F00a\n\t\t\t2F00d\n1F00never"), "Invalid level (3) for item \"d\"");
+    EXPECT_EQ(ErrorOf<ETreeViewError>([&] { l.Load("2F00a\n\t\t\t2F00d\n1F00never"); }), "Invalid level (3) for item \"d\"");
     EXPECT_EQ(l.Dump(), (Lines{"0 2 F0 a"}));
 
-    EXPECT_EQ(ErrorOf<EConvertError>(l, "1F00ok\n  x1F00name"), "'x' is not a valid integer value");
+    EXPECT_EQ(ErrorOf<EConvertError>([&] { l.Load("1F00ok\n  x1F00name"); }), "'x' is not a valid integer value");
     EXPECT_EQ(l.Dump(), (Lines{"0 1 F0 ok"}));
-    EXPECT_EQ(ErrorOf<EConvertError>(l, "1T0xname"), "'0x' is not a valid integer value");
+    EXPECT_EQ(ErrorOf<EConvertError>([&] { l.Load("1T0xname"); }), "'0x' is not a valid integer value");
     // Signs and blanks are no group digits.
-    EXPECT_EQ(ErrorOf<EConvertError>(l, "1T-5name"), "'-5' is not a valid integer value");
-    EXPECT_EQ(ErrorOf<EConvertError>(l, "1T 5name"), "' 5' is not a valid integer value");
+    EXPECT_EQ(ErrorOf<EConvertError>([&] { l.Load("1T-5name"); }), "'-5' is not a valid integer value");
+    EXPECT_EQ(ErrorOf<EConvertError>([&] { l.Load("1T 5name"); }), "' 5' is not a valid integer value");
 
-    const std::string shortLine = ErrorOf<ETreeViewError>(l, "1F00a\n\n   \n\t1F0\n");
+    const std::string shortLine = ErrorOf<ETreeViewError>([&] { l.Load("1F00a\n\n   \n\t1F0\n"); });
     EXPECT_NE(shortLine.find("Line 4"), std::string::npos) << shortLine;
     EXPECT_NE(shortLine.find("\"\t1F0\""), std::string::npos) << shortLine;
     EXPECT_EQ(l.Dump(), (Lines{"0 1 F0 a"}));
@@ -122,7 +112,7 @@ TEST(CheckTreeLoader, RefusesMoreNodesThanIndicesHold)
     EXPECT_EQ(l.nodes.Count(), MaxTreeNodes);
     EXPECT_EQ(l.radio.size(), size_t(MaxTreeNodes));
     text += "1F00one too many\n";
-    const std::string error = ErrorOf<ETreeViewError>(l, text);
+    const std::string error = ErrorOf<ETreeViewError>([&] { l.Load(text); });
     EXPECT_NE(error.find("65535"), std::string::npos) << error;
     EXPECT_EQ(l.nodes.Count(), MaxTreeNodes);
     EXPECT_FALSE(l.nodes.Updating());

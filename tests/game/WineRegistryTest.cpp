@@ -1,4 +1,5 @@
 #include "GameFixtures.h"
+#include "game/CaseFold.h"
 #include "game/WineRegistry.h"
 
 #include <gtest/gtest.h>
@@ -58,6 +59,9 @@ TEST(WineRegistry, NamesCompareWithoutCase)
     // A key whose name only starts like the wanted one is another key.
     const std::string longer = TWineRegFile(true).Key(Key + "\\Sub").String("", "x").Text();
     EXPECT_EQ(Find(longer, v), TRegistryLookup::NoKey);
+    // Cyrillic folds too, but an overlong form of a letter is not that letter.
+    EXPECT_TRUE(SameTextNoCase("ДЕФОЛТ", "дефолт"));
+    EXPECT_FALSE(SameTextNoCase("\xE0\x90\x94", "\xD0\x94"));
 }
 
 TEST(WineRegistry, ValueTypes)

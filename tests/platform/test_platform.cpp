@@ -2,6 +2,7 @@
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
 #include "platform/SystemInfo.h"
+#include "platform/TTextCodec.h"
 
 #include <gtest/gtest.h>
 
@@ -94,4 +95,46 @@ TEST(SystemInfo, TempPathGuidAndLanguage)
     ::unsetenv("LC_MESSAGES");
     ::setenv("LANG", "C.UTF-8", 1);
     EXPECT_EQ(GetSystemDefaultLangID(), 0x0409);
+}
+
+TEST(TextCodec, Utf8IsDecodedStrictly)
+{
+    auto next = [](const std::string& s, size_t& used) {
+        used = 0;
+        return TTextCodec::NextCodePoint(s, used);
+    };
+    size_t used = 0;
+    EXPECT_EQ(next("\xD0\x96x", used), U'\u0416');
+    EXPECT_EQ(used, 2u);
+    EXPECT_EQ(next("\xF0\x9F\x98\x80", used), U'\U0001F600');
+    EXPECT_EQ(used, 4u);
+    // Overlong forms, surrogates, values past U+10FFFF, cut and stray bytes: one byte, itself.
+    for (const char* bad : {"\xE0\x90\x96", "\xC0\xAF", "\xF0\x8F\xBF\xBF", "\xED\xA0\x80",
+                            "\xF4\x90\x80\x80", "\xE2\x82", "\x80", "\xFF"}) {
+        EXPECT_EQ(next(bad, used), static_cast<unsigned char>(bad[0])) << bad;
+        EXPECT_EQ(used, 1u) << bad;
+        EXPECT_FALSE(TTextCodec::IsValidUtf8(std::string("ok") + bad)) << bad;
+    }
+    EXPECT_TRUE(TTextCodec::IsValidUtf8(""));
+    EXPECT_TRUE(TTextCodec::IsValidUtf8("plain \xD0\x96 \xEF\xBF\xBF \xF4\x8F\xBF\xBF"));
+
+    // Every length boundary comes back as it went in; what UTF-8 cannot carry becomes U+FFFD.
+    for (char32_t cp : {U'\x7F', U'\x80', U'\u07FF', U'\u0800', U'\uFFFF', U'\U00010000', U'\U0010FFFF'}) {
+        std::string s;
+        TTextCodec::AppendUtf8(s, cp);
+        EXPECT_EQ(next(s, used), cp);
+        EXPECT_EQ(used, s.size());
+    }
+    for (char32_t cp : {char32_t(0xD800), char32_t(0xDFFF), char32_t(0x110000)}) {
+        std::string s;
+        TTextCodec::AppendUtf8(s, cp);
+        EXPECT_EQ(s, "\xEF\xBF\xBD");
+    }
+
+    EXPECT_EQ(TTextCodec::HexDigit('0'), 0);
+    EXPECT_EQ(TTextCodec::HexDigit('9'), 9);
+    EXPECT_EQ(TTextCodec::HexDigit('a'), 10);
+    EXPECT_EQ(TTextCodec::HexDigit('F'), 15);
+    for (char c : {'g', 'G', '/', ':', '@', '`', ' ', '\xFF'})
+        EXPECT_EQ(TTextCodec::HexDigit(c), -1) << c;
 }
