@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "platform/TTextCodec.h"
+
 namespace {
 
 // The upper half of CP866.
@@ -24,66 +26,14 @@ constexpr char16_t kCp866High[128] = {
     0x00B0, 0x2219, 0x00B7, 0x221A, 0x2116, 0x00A4, 0x25A0, 0x00A0,
 };
 
-// Strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
-bool DecodeUtf8(const std::wstring& bytes, std::wstring& out)
-{
-    out.clear();
-    const size_t n = bytes.size();
-    size_t i = 0;
-    while (i < n) {
-        const auto b = static_cast<uint32_t>(bytes[i]);
-        if (b < 0x80) {
-            out += static_cast<wchar_t>(b);
-            ++i;
-            continue;
-        }
-        size_t len;
-        uint32_t c;
-        uint32_t min;
-        if (b >= 0xC2 && b <= 0xDF) { len = 2; c = b & 0x1F; min = 0x80; }
-        else if (b >= 0xE0 && b <= 0xEF) { len = 3; c = b & 0x0F; min = 0x800; }
-        else if (b >= 0xF0 && b <= 0xF4) { len = 4; c = b & 0x07; min = 0x10000; }
-        else return false;
-        if (i + len > n)
-            return false;
-        for (size_t k = 1; k < len; ++k) {
-            const auto cb = static_cast<uint32_t>(bytes[i + k]);
-            if ((cb & 0xC0) != 0x80)
-                return false;
-            c = (c << 6) | (cb & 0x3F);
-        }
-        if (c < min || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
-            return false;
-        out += static_cast<wchar_t>(c);
-        i += len;
-    }
-    return true;
-}
-
-// Bytes that are not UTF-8, as 7-Zip's own build keeps them: U+EF00 plus the byte.
+// Bytes that are not UTF-8, as 7-Zip keeps them in its UTF-8 reading: U+EF00 plus the byte.
 constexpr uint32_t kKeptByteBase = 0xEF00;
 constexpr uint32_t kKeptByteFirst = 0xEF80;
 constexpr uint32_t kKeptByteLast = 0xEFFF;
 
-void AppendUtf8(std::wstring& bytes, uint32_t c)
+bool IsKeptByte(uint32_t c)
 {
-    if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
-        c = 0xFFFD;
-    if (c < 0x80) {
-        bytes += static_cast<wchar_t>(c);
-    } else if (c < 0x800) {
-        bytes += static_cast<wchar_t>(0xC0 | (c >> 6));
-        bytes += static_cast<wchar_t>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        bytes += static_cast<wchar_t>(0xE0 | (c >> 12));
-        bytes += static_cast<wchar_t>(0x80 | ((c >> 6) & 0x3F));
-        bytes += static_cast<wchar_t>(0x80 | (c & 0x3F));
-    } else {
-        bytes += static_cast<wchar_t>(0xF0 | (c >> 18));
-        bytes += static_cast<wchar_t>(0x80 | ((c >> 12) & 0x3F));
-        bytes += static_cast<wchar_t>(0x80 | ((c >> 6) & 0x3F));
-        bytes += static_cast<wchar_t>(0x80 | (c & 0x3F));
-    }
+    return c >= kKeptByteFirst && c <= kKeptByteLast;
 }
 
 // The library gives characters above U+FFFF as UTF-16 pairs even in its 4-byte strings.
@@ -106,6 +56,22 @@ std::wstring JoinSurrogates(const std::wstring& text)
     return out;
 }
 
+std::wstring FromBytes(const std::string& bytes)
+{
+    std::wstring out;
+    out.reserve(bytes.size());
+    if (TTextCodec::IsValidUtf8(bytes)) {
+        for (size_t pos = 0; pos < bytes.size();)
+            out += static_cast<wchar_t>(TTextCodec::NextCodePoint(bytes, pos));
+        return out;
+    }
+    for (char ch : bytes) {
+        const auto b = static_cast<unsigned char>(ch);
+        out += static_cast<wchar_t>(b < 0x80 ? b : kCp866High[b - 0x80]);
+    }
+    return out;
+}
+
 }  // namespace
 
 std::wstring DecodeLegacyZipName(const std::wstring& libraryName, bool libraryReadsUtf8)
@@ -117,12 +83,13 @@ std::wstring DecodeLegacyZipName(const std::wstring& libraryName, bool libraryRe
         const auto c = static_cast<uint32_t>(wc);
         high = high || c >= 0x80;
         wide = wide || c > 0xFF;
-        kept = kept || (c >= kKeptByteFirst && c <= kKeptByteLast);
+        kept = kept || IsKeptByte(c);
     }
     if (!high)
         return libraryName;
 
-    std::wstring bytes;
+    std::string bytes;
+    bytes.reserve(libraryName.size() * 2);
     if (libraryReadsUtf8) {
         // Nothing kept: the bytes were valid UTF-8 and the library's reading is theirs.
         if (!kept)
@@ -130,26 +97,18 @@ std::wstring DecodeLegacyZipName(const std::wstring& libraryName, bool libraryRe
         // Decoded parts go back to their UTF-8 bytes, kept bytes to themselves.
         for (wchar_t wc : JoinSurrogates(libraryName)) {
             const auto c = static_cast<uint32_t>(wc);
-            if (c >= kKeptByteFirst && c <= kKeptByteLast)
-                bytes += static_cast<wchar_t>(c - kKeptByteBase);
+            if (IsKeptByte(c))
+                bytes += static_cast<char>(c - kKeptByteBase);
             else
-                AppendUtf8(bytes, c);
+                TTextCodec::AppendUtf8(bytes, c);
         }
     } else {
         if (wide)
             return libraryName;  // not one character per byte: nothing to take back
-        bytes = libraryName;
+        for (wchar_t wc : libraryName)
+            bytes += static_cast<char>(wc);
     }
-    std::wstring out;
-    if (DecodeUtf8(bytes, out))
-        return out;
-    out.clear();
-    out.reserve(bytes.size());
-    for (wchar_t wc : bytes) {
-        const auto b = static_cast<uint32_t>(wc);
-        out += static_cast<wchar_t>(b < 0x80 ? b : kCp866High[b - 0x80]);
-    }
-    return out;
+    return FromBytes(bytes);
 }
 
 bool CharacteristicsNameUnicode(const std::wstring& characteristics)

@@ -26,16 +26,6 @@ std::string Fixture(const std::string& name)
     return std::string(SETUP_TEST_RAR_FIXTURES) + "/" + name;
 }
 
-std::string ErrorOf(const std::function<void()>& f)
-{
-    try {
-        f();
-    } catch (const EArchiveError& e) {
-        return e.what();
-    }
-    return "<no error>";
-}
-
 I7zReaderPtr OpenWith(const std::string& archive, const std::string& lib)
 {
     TGUID id{};
