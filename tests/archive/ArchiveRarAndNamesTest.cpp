@@ -13,7 +13,6 @@
 
 #include "ArchiveTestSupport.h"
 #include "archive/ArchiveBinding.h"
-#include "archive/LegacyZipName.h"
 #include "archive/WideText.h"
 
 using namespace archtest;
@@ -146,10 +145,14 @@ TEST(LegacyZipNames, Cp866AndUnflaggedUtf8ComeOutInCyrillic)
 {
     TTempDir box;
     CraftZip("cp866", box / "dos.zip");
-    const std::vector<std::string> paths = {Utf8(L"Моды/Прицел Ёжик.txt"), Utf8(L"Моды/readme.txt"),
-                                            Utf8(L"Звук/привет.txt"), Utf8(L"Café/naïve.txt")};
+    const std::vector<std::string> paths = {
+        Utf8(L"Моды/Прицел Ёжик.txt"), Utf8(L"Моды/readme.txt"), Utf8(L"Звук/привет.txt"),
+        Utf8(L"Звук/café.txt"),        Utf8(L"Extra/résumé.txt"), Utf8(L"Café/naïve.txt"),
+        Utf8(L"Café/\U0001F600.txt")};
     const std::map<std::string, std::string> expected = {
-        {paths[0], "cp866 one"}, {paths[1], "cp866 two"}, {paths[2], "utf8 without flag"}, {paths[3], "flagged"}};
+        {paths[0], "cp866 one"},    {paths[1], "cp866 two"},       {paths[2], "utf8 without flag"},
+        {paths[3], "latin utf8 without flag"}, {paths[4], "unicode path"}, {paths[5], "flagged"},
+        {paths[6], "flagged astral"}};
     int run = 0;
     for (const char* locale : {"C", "C.UTF-8"}) {
         ASSERT_TRUE(std::setlocale(LC_ALL, locale)) << locale;
@@ -183,27 +186,4 @@ TEST(LegacyZipNames, EveryUpperHalfByteAsPythonsCodecReadsIt)
     for (const auto& [path, data] : ReadTree(box / "out"))
         got.push_back(path);
     EXPECT_EQ(got, expected);
-}
-
-// The two readings of the same bytes, and the pieces the library hands over as they are.
-TEST(LegacyZipNames, BothReadingsOfTheSameBytes)
-{
-    // Ёж in CP866 is F0 A6: as bytes, or as kept bytes in the UTF-8 reading.
-    EXPECT_EQ(DecodeLegacyZipName(L"\u00F0\u00A6.txt", false), L"Ёж.txt");
-    EXPECT_EQ(DecodeLegacyZipName(L"\uEFF0\uEFA6.txt", true), L"Ёж.txt");
-    // Ёжик (F0 A6 A8 AA) happens to be valid UTF-8 for U+26A2A, which comes as a UTF-16
-    // pair; with a kept byte after it the whole name goes back to CP866.
-    EXPECT_EQ(DecodeLegacyZipName(L"\xD85A\xDE2A\uEF80", true), L"ЁжикА");
-    // Valid UTF-8 in the UTF-8 reading stays, Latin-1 letters included; in the byte reading
-    // the same name arrives as its bytes.
-    EXPECT_EQ(DecodeLegacyZipName(L"Caf\u00E9", true), L"Café");
-    EXPECT_EQ(DecodeLegacyZipName(L"Caf\u00C3\u00A9", false), L"Café");
-    EXPECT_EQ(DecodeLegacyZipName(L"plain/name.txt", false), L"plain/name.txt");
-    // The flag and Info-ZIP's Unicode path field are recognised as whole words only.
-    EXPECT_TRUE(CharacteristicsNameUnicode(L"NTFS : UTF8"));
-    EXPECT_TRUE(CharacteristicsNameUnicode(L"UT:M up : Descriptor"));
-    EXPECT_FALSE(CharacteristicsNameUnicode(L"UTF8X upx NTFS"));
-    EXPECT_FALSE(CharacteristicsNameUnicode(L""));
-    // A character above U+FFFF in any item name reaches the file system whole.
-    EXPECT_EQ(WideToSystem(L"\xD83D\xDE00.txt"), "\xF0\x9F\x98\x80.txt");
 }
