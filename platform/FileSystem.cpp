@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstdio>
 #include <fcntl.h>
+#include <ftw.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -58,4 +59,105 @@ std::string GetCurrentDir()
 {
     char buf[PATH_MAX];
     return ::getcwd(buf, sizeof buf) ? std::string(buf) : std::string();
+}
+
+namespace {
+thread_local int LastError = 0;
+
+bool Failed()
+{
+    LastError = errno;
+    return false;
+}
+}
+
+int LastFileSystemError()
+{
+    return LastError;
+}
+
+bool HardLink(const std::string& existing, const std::string& newName)
+{
+    return ::link(existing.c_str(), newName.c_str()) == 0 || Failed();
+}
+
+bool CopyFileNoReplace(const std::string& from, const std::string& to)
+{
+    const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0)
+        return Failed();
+    struct stat st {};
+    if (::fstat(in, &st) != 0) {
+        Failed();
+        ::close(in);
+        return false;
+    }
+    const int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, st.st_mode & 07777);
+    if (out < 0) {
+        Failed();
+        ::close(in);
+        return false;
+    }
+    bool ok = true;
+    char buffer[1 << 16];
+    for (;;) {
+        const ssize_t got = ::read(in, buffer, sizeof buffer);
+        if (got == 0)
+            break;
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            ok = Failed();
+            break;
+        }
+        for (ssize_t done = 0; ok && done < got;) {
+            const ssize_t put = ::write(out, buffer + done, static_cast<size_t>(got - done));
+            if (put < 0 && errno != EINTR)
+                ok = Failed();
+            else if (put > 0)
+                done += put;
+        }
+        if (!ok)
+            break;
+    }
+    if (ok && ::fsync(out) != 0)
+        ok = Failed();
+    if (::close(out) != 0 && ok)
+        ok = Failed();
+    ::close(in);
+    if (!ok)
+        ::unlink(to.c_str());
+    return ok;
+}
+
+bool SameFile(const std::string& a, const std::string& b)
+{
+    struct stat sa {};
+    struct stat sb {};
+    return ::lstat(a.c_str(), &sa) == 0 && ::lstat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino;
+}
+
+bool EntryExists(const std::string& path)
+{
+    struct stat st {};
+    return !path.empty() && ::lstat(path.c_str(), &st) == 0;
+}
+
+namespace {
+int RemoveEntry(const char* path, const struct stat*, int type, struct FTW*)
+{
+    const int rc = type == FTW_DP ? ::rmdir(path) : ::unlink(path);
+    if (rc != 0 && errno != ENOENT)
+        LastError = errno;
+    return 0;  // go on: remove as much as can be removed
+}
+}
+
+bool DeleteTree(const std::string& path)
+{
+    if (!EntryExists(path))
+        return true;
+    ::nftw(path.c_str(), RemoveEntry, 16, FTW_DEPTH | FTW_PHYS);
+    return !EntryExists(path);
 }

@@ -66,6 +66,26 @@ std::unique_ptr<TFileStream> TFileStream::CreateTemp(const std::string& folder, 
     return nullptr;
 }
 
+std::unique_ptr<TFileStream> TFileStream::CreateUnnamed(const std::string& folder)
+{
+    const std::string dir = folder.empty() ? std::string(".") : folder;
+    int fd = Remember(::open(dir.c_str(), O_RDWR | O_TMPFILE | O_CLOEXEC, 0600));
+    if (fd < 0) {
+        if (LastErrno != EOPNOTSUPP && LastErrno != EISDIR && LastErrno != EINVAL)
+            return nullptr;
+        // No unnamed files here: a named one, unlinked before a byte is written.
+        std::string path;
+        auto named = CreateTemp(folder.empty() ? std::string("./") : folder, path);
+        if (!named)
+            return nullptr;
+        fd = ::dup(named->Fd);
+        ::unlink(path.c_str());
+        if (Remember(fd) < 0)
+            return nullptr;
+    }
+    return std::unique_ptr<TFileStream>(new TFileStream(fd, "/proc/self/fd/" + std::to_string(fd)));
+}
+
 bool TFileStream::ReplaceFile(const std::string& from, const std::string& to)
 {
     return Remember(::rename(from.c_str(), to.c_str())) == 0;

@@ -17,6 +17,11 @@ public:
     // writable by this process only until it is renamed; its path goes to tempPath.
     static std::unique_ptr<TFileStream> CreateTemp(const std::string& folder, std::string& tempPath);
 
+    // A file without a name in folder ("" is the current folder), readable and writable;
+    // it disappears with the last descriptor, so a process that dies leaves nothing.
+    // Path() opens the same file again while the stream lives. nullptr on failure.
+    static std::unique_ptr<TFileStream> CreateUnnamed(const std::string& folder);
+
     // Renames from over to, replacing a file there. False when it failed.
     static bool ReplaceFile(const std::string& from, const std::string& to);
     // True when path is a file that nobody may write: no write permission bit is set, or

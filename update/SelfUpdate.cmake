@@ -17,6 +17,10 @@ add_library(setup_updatecore STATIC
   ${CMAKE_CURRENT_LIST_DIR}/TUpdateServer.cpp
   ${CMAKE_CURRENT_LIST_DIR}/TUpdateInfoText.cpp
   ${CMAKE_CURRENT_LIST_DIR}/TSharedString.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/TSha256.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/TDownloadWatch.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/TPackageStream.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/TExecutableSwap.cpp
   ${CMAKE_CURRENT_LIST_DIR}/UpdateState.cpp)
 target_include_directories(setup_updatecore PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(setup_updatecore PUBLIC setup_platform OpenSSL::Crypto)
@@ -29,6 +33,7 @@ if(NOT SETUP_FUZZ)
     ${CMAKE_CURRENT_LIST_DIR}/TfUpdMess.cpp
     ${CMAKE_CURRENT_LIST_DIR}/TThCheckUpd.cpp
     ${CMAKE_CURRENT_LIST_DIR}/TSelfUpdate.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/TUpdatePackage.cpp
     ${CMAKE_CURRENT_LIST_DIR}/SelfUpdateHooks.cpp)
   target_include_directories(setup_selfupdate PUBLIC ${CMAKE_SOURCE_DIR})
   # setup_app (defined later) holds FMain, the window the check reveals its button on.

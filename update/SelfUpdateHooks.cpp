@@ -2,6 +2,7 @@
 
 #include "platform/ExecutablePath.h"
 #include "platform/Paths.h"
+#include "update/TExecutableSwap.h"
 #include "update/TSelfUpdate.h"
 #include "update/TThCheckUpd.h"
 
@@ -24,7 +25,7 @@ bool CompletePendingUpdate(const std::string& exeFileName)
 
 void StartUpdateCheck(const std::string& exeFileName)
 {
-    auto* thread = new TThCheckUpd(true, exeFileName);
+    auto* thread = new TThCheckUpd(true, TExecutableSwap::ProgramName(exeFileName));
     thread->SetFreeOnTerminate(true);
     thread->Resume();
 }

@@ -2,6 +2,7 @@
 
 #include "platform/TTextCodec.h"
 #include "update/EUpdateError.h"
+#include "update/TUpdateInfoText.h"
 #include "update/TUpdateSignature.h"
 
 #include <cstring>
@@ -79,14 +80,13 @@ TBuildUpd TBuildUpdReader::Parse(const std::string& text, const std::string& pub
         throw EUpdateError("Build.upd: the build number is not an integer");
     TBuildUpd result;
     result.Build = static_cast<std::uint16_t>(static_cast<std::uint32_t>(number) & 0xFFFFu);
-    result.VersionText = lines[1];
-    if (lines.size() >= 3 && !lines[2].empty()) {
-        if (!TUpdateSignature::IsHex(lines[2], 64))
-            throw EUpdateError("Build.upd: line 3 is not a SHA-256 digest");
+    result.VersionText = TUpdateInfoText::Decode(lines[1]);
+    const bool haveDigest = lines.size() >= 3 && TUpdateSignature::IsHex(lines[2], 64);
+    if (haveDigest)
         result.PackageSha256 = TUpdateSignature::NormalizeHex(lines[2]);
-    }
     if (lines.size() >= 4)
         result.Signature = lines[3];
+    // Servers of the original program may carry anything after line 2.
     if (publicKeyHex.empty())
         return result;
     if (result.PackageSha256.empty())

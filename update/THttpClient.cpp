@@ -58,7 +58,10 @@ bool THttpClient::Connected() const { return FConnection && FConnection->Connect
 void THttpClient::Open(const std::string& host, int port)
 {
     Disconnect();
-    FConnection = std::make_unique<THttpSocketConnection>(host, port, ConnectTimeout, ReadTimeout);
+    auto connection = std::make_unique<THttpSocketConnection>(host, port, ConnectTimeout, ReadTimeout);
+    if (OnProgress)
+        connection->SetProgress(OnProgress, ProgressIntervalMs);
+    FConnection = std::move(connection);
     FReader = std::make_unique<THttpResponseReader>(*FConnection);
     FHost = host;
     FConnectedPort = port;

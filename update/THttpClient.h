@@ -4,6 +4,7 @@
 #include "update/THttpStream.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -46,6 +47,12 @@ public:
     std::string FetchText(const std::string& url);
     // Writes the body of the final response into stream from its current position on.
     void FetchStream(const std::string& url, THttpStream& stream);
+
+    // Told the size of each arrival of response bytes, and 0 at least every
+    // ProgressIntervalMs while the client waits for data; an error it raises ends the
+    // fetch. Lets a caller keep its window alive and give up on a crawling server.
+    std::function<void(std::size_t received)> OnProgress;
+    int ProgressIntervalMs = 100;
 
     // Closes the kept-alive connection, if any.
     void Disconnect();

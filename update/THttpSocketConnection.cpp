@@ -3,7 +3,9 @@
 #include "update/EHttpReadTimeout.h"
 #include "update/ESocketError.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 
 namespace {
 [[noreturn]] void RaiseSocketError(int code)
@@ -25,12 +27,39 @@ THttpSocketConnection::THttpSocketConnection(const std::string& host, int port,
 
 std::size_t THttpSocketConnection::Receive(char* buffer, std::size_t size)
 {
-    long got = FSocket.Receive(buffer, size, FReadTimeout);
-    if (got == -ETIMEDOUT)
-        throw EHttpReadTimeout();
-    if (got < 0)
-        RaiseSocketError(static_cast<int>(-got));
-    return static_cast<std::size_t>(got);
+    if (!FProgress) {
+        long got = FSocket.Receive(buffer, size, FReadTimeout);
+        if (got == -ETIMEDOUT)
+            throw EHttpReadTimeout();
+        if (got < 0)
+            RaiseSocketError(static_cast<int>(-got));
+        return static_cast<std::size_t>(got);
+    }
+    // The wait is cut into slices so the caller gets its turn while a server dawdles.
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(FReadTimeout);
+    for (;;) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (left <= 0)
+            throw EHttpReadTimeout();
+        const int slice = static_cast<int>(std::min<long long>(left, FProgressInterval));
+        long got = FSocket.Receive(buffer, size, slice);
+        if (got == -ETIMEDOUT) {
+            FProgress(0);
+            continue;
+        }
+        if (got < 0)
+            RaiseSocketError(static_cast<int>(-got));
+        FProgress(static_cast<std::size_t>(got));
+        return static_cast<std::size_t>(got);
+    }
+}
+
+void THttpSocketConnection::SetProgress(std::function<void(std::size_t)> progress, int intervalMs)
+{
+    FProgress = std::move(progress);
+    FProgressInterval = std::max(1, intervalMs);
 }
 
 void THttpSocketConnection::Send(const std::string& data)

@@ -3,6 +3,8 @@
 #include "platform/TTcpSocket.h"
 #include "update/THttpConnection.h"
 
+#include <functional>
+
 // A TCP connection to an HTTP server; raises ESocketError and EHttpReadTimeout.
 class THttpSocketConnection : public THttpConnection {
 public:
@@ -12,8 +14,13 @@ public:
     void Send(const std::string& data) override;
     void Close() override;
     bool Connected() const override;
+    // Called with the bytes of each arrival, and with 0 every intervalMs while a wait goes
+    // on; what it raises ends the wait and reaches the caller of Receive.
+    void SetProgress(std::function<void(std::size_t)> progress, int intervalMs);
 
 private:
     TTcpSocket FSocket;
     int FReadTimeout;
+    std::function<void(std::size_t)> FProgress;
+    int FProgressInterval = 100;
 };

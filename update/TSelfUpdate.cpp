@@ -3,26 +3,25 @@
 #include "app/LangTexts.h"
 #include "app/ShellState.h"
 #include "app/TFMain.h"
-#include "archive/ArchiveBinding.h"
 #include "platform/Dialogs.h"
 #include "platform/ExecutablePath.h"
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
 #include "platform/Process.h"
 #include "platform/TFileStream.h"
-#include "platform/TFilePermissions.h"
-#include "update/EUpdateError.h"
+#include "update/TDownloadWatch.h"
+#include "update/TExecutableSwap.h"
 #include "update/THttpClient.h"
-#include "update/THttpMemoryStream.h"
+#include "update/TPackageStream.h"
+#include "update/TUpdatePackage.h"
 #include "update/TUpdateServer.h"
-#include "update/TUpdateSignature.h"
 #include "update/TfUpdMess.h"
 #include "update/UpdateState.h"
 
+#include <QApplication>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QPushButton>
-
-#include <limits>
 
 namespace {
 QString Text(int row)
@@ -44,7 +43,43 @@ std::string ShellQuote(const std::string& s)
 }
 
 constexpr std::uint64_t PackageSizeLimit = 256u << 20;
+// How often the window gets to repaint while the download blocks the main thread.
+constexpr qint64 RepaintIntervalMs = 50;
+
+// Fetches the package into package, holding it to the download limits; the window
+// repaints meanwhile under a busy cursor, but takes no input.
+void FetchPackage(TPackageStream& package)
+{
+    THttpClient client;
+    client.Request.UserAgent.clear();
+    client.HandleRedirects = true;
+    client.MaxStreamSize = PackageSizeLimit;
+    TDownloadWatch watch(TSelfUpdate::DownloadLimits);
+    QElapsedTimer clock;
+    clock.start();
+    qint64 lastRepaint = 0;
+    client.OnProgress = [&](std::size_t received) {
+        const qint64 now = clock.elapsed();
+        watch.Received(received, now);
+        if (now - lastRepaint >= RepaintIntervalMs) {
+            lastRepaint = now;
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        }
+    };
+    // The clock runs from the press, so a slow connect counts against the deadline too.
+    watch.Received(0, 0);
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    try {
+        client.FetchStream(TUpdateServer::Url(TUpdateServer::PackagePath), package);
+    } catch (...) {
+        QApplication::restoreOverrideCursor();
+        throw;
+    }
+    QApplication::restoreOverrideCursor();
 }
+}
+
+TDownloadLimits TSelfUpdate::DownloadLimits;
 
 std::string TSelfUpdate::NewUpdateName(const std::string& exeFileName)
 {
@@ -61,86 +96,27 @@ std::string TSelfUpdate::CleanUpScript(const std::string& oldUpdatePath)
     return "rm -f -- " + ShellQuote(oldUpdatePath);
 }
 
-bool TSelfUpdate::Swap(const std::string& exeFileName)
-{
-    const std::string newName = NewUpdateName(exeFileName);
-    const std::string oldName = OldUpdateName(exeFileName);
-    // Never leave the folder without a program: both steps must be possible, or none is made.
-    if (!FileExists(newName) || !FileExists(exeFileName))
-        return false;
-    // An unpacked file carries no execute bits; the new build must be startable.
-    TFilePermissions::CopyExecuteBits(exeFileName, newName);
-    if (!MoveFileNoReplace(exeFileName, oldName))
-        return false;
-    if (!MoveFileNoReplace(newName, exeFileName)) {
-        MoveFileNoReplace(oldName, exeFileName);
-        return false;
-    }
-    return true;
-}
-
-void TSelfUpdate::SavePackage(const char* data, std::size_t size)
-{
-    auto file = TFileStream::Create(PackagePath);
-    if (!file)
-        throw EUpdateError("cannot create " + PackagePath);
-    while (size > 0) {
-        const auto chunk = static_cast<std::uint32_t>(std::min<std::size_t>(size, 1u << 30));
-        file->Write(data, chunk);
-        data += chunk;
-        size -= chunk;
-    }
-    file->Close();
-}
-
-void TSelfUpdate::UnpackPackage()
-{
-    TGUID formatId{};
-    if (!FormatIdForExtension(ExtractFileExt(PackagePath), formatId))
-        throw EUpdateError("unknown package format");
-    I7zReaderPtr reader = CreateArchiveReader(formatId, LibPath);
-    reader->OpenArchiveFile(PackagePath);
-    if (reader->ItemCount() == 0)
-        throw EUpdateError("the package is empty");
-    reader->ExtractAllToFolder(ProgramFolder());
-    reader->CloseArchive();
-}
-
 bool TSelfUpdate::DownloadAndInstall(TFMain& form, const std::string& exeFileName)
 {
-    THttpMemoryStream stream;
-    {
-        THttpClient client;
-        client.Request.UserAgent.clear();
-        client.HandleRedirects = true;
-        client.MaxStreamSize = PackageSizeLimit;
-        client.FetchStream(TUpdateServer::Url(TUpdateServer::PackagePath), stream);
-    }
-    if (stream.Size() == 0)
+    // The package never has a name: a run that dies mid-way leaves nothing behind.
+    TPackageStream package(ExtractFilePath(LibPath));
+    FetchPackage(package);
+    if (package.Size() == 0)
         return false;
     // The digest is the one the (signed) notice announced when the check ran; a package
-    // that differs is never written, let alone unpacked.
+    // that differs is never unpacked.
     const std::string expected = ServerPackageSha256.Get();
     if (expected.empty() && !TUpdateServer::PublicKeyHex().empty())
         return false;
-    if (!expected.empty() && TUpdateSignature::Sha256Hex(stream.Data(), stream.Size()) != expected)
+    if (!expected.empty() && package.Sha256Hex() != expected)
         return false;
 
     PackagePath = ExtractFilePath(LibPath) + "Setup.7z";
-    bool started = false;
-    try {
-        SavePackage(stream.Data(), stream.Size());
-        stream.Clear();
-        UnpackPackage();
-        if (Swap(exeFileName))
-            started = StartProgramDetached(exeFileName);
-    } catch (...) {
-    }
-    if (FileExists(PackagePath))
-        DeleteFile(PackagePath);
-    if (started)
-        form.close();
-    return started;
+    TUpdatePackage(ProgramFolder(), exeFileName).Install(package.Path(), LibPath);
+    if (TExecutableSwap(exeFileName).ApplyAndStart() != TExecutableSwap::TResult::Started)
+        return false;
+    form.close();
+    return true;
 }
 
 void TSelfUpdate::Download(TFMain& form, const std::string& exeFileName)
@@ -155,7 +131,7 @@ void TSelfUpdate::Download(TFMain& form, const std::string& exeFileName)
         return;
     bool done = false;
     try {
-        done = DownloadAndInstall(form, exeFileName);
+        done = DownloadAndInstall(form, TExecutableSwap::ProgramName(exeFileName));
     } catch (...) {
     }
     if (!done)
@@ -164,13 +140,27 @@ void TSelfUpdate::Download(TFMain& form, const std::string& exeFileName)
 
 void TSelfUpdate::CleanUp(const std::string& exeFileName)
 {
-    const std::string oldName = OldUpdateName(exeFileName);
-    if (!FileExists(oldName))
+    if (TExecutableSwap::IsUpdateName(exeFileName)) {
+        // Started by hand under an update name: deleting that name would delete itself.
+        TExecutableSwap::Recover(exeFileName);
+        ShowMessageBox(Text(2));
         return;
+    }
+    TUpdatePackage(ProgramFolder(), exeFileName).RemoveLeftovers();
+    const TExecutableSwap swap(exeFileName);
+    if (!FileExists(swap.OldName()))
+        return;
+    if (swap.OldIsLink()) {
+        // A second name of the program itself, from a swap cut short: a pending swap
+        // finishes from it; otherwise it can simply go.
+        if (!swap.Pending())
+            DeleteFile(swap.OldName());
+        return;
+    }
     if (!ForceDirectories(WorkFolder))
         return;
     BatPath = IncludeTrailingPathDelimiter(WorkFolder) + "DelOldUpdate.bat";
-    const std::string line = CleanUpScript(ProgramFolder() + oldName);
+    const std::string line = CleanUpScript(ProgramFolder() + swap.OldName());
     auto file = TFileStream::Create(BatPath);
     if (!file)
         return;
@@ -181,9 +171,12 @@ void TSelfUpdate::CleanUp(const std::string& exeFileName)
 
 bool TSelfUpdate::Complete(const std::string& exeFileName)
 {
-    if (!FileExists(NewUpdateName(exeFileName)))
+    if (TExecutableSwap::IsUpdateName(exeFileName))
         return false;
-    if (Swap(exeFileName) && StartProgramDetached(exeFileName))
+    TExecutableSwap swap(exeFileName);
+    if (!swap.Pending())
+        return false;
+    if (swap.ApplyAndStart() == TExecutableSwap::TResult::Started)
         return true;
     ShowMessageBox(Text(2));
     return false;

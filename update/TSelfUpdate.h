@@ -1,5 +1,7 @@
 #pragma once
 
+#include "update/TDownloadLimits.h"
+
 #include <string>
 
 class TFMain;
@@ -14,18 +16,18 @@ public:
     // The one-line POSIX script that deletes the previous executable by its full path.
     static std::string CleanUpScript(const std::string& oldUpdatePath);
 
+    // How slow and how long the download may be; tests shorten them.
+    static TDownloadLimits DownloadLimits;
+
     // The "Upgrade Setup..." button: asks, downloads, unpacks, swaps, starts the new build
     // and closes form. Any failure shows texts row 3.
     static void Download(TFMain& form, const std::string& exeFileName);
-    // Writes and starts the clean-up script when a previous executable is left.
+    // Writes and starts the clean-up script when a previous executable is left. A build
+    // running under one of the update names puts the program back instead and says so.
     static void CleanUp(const std::string& exeFileName);
     // Finishes a swap an earlier run left pending; true when the new build was started.
     static bool Complete(const std::string& exeFileName);
 
 private:
-    // Renames exe away and the new build in; undoes the first rename when the second fails.
-    static bool Swap(const std::string& exeFileName);
-    static void SavePackage(const char* data, std::size_t size);
-    static void UnpackPackage();
     static bool DownloadAndInstall(TFMain& form, const std::string& exeFileName);
 };

@@ -104,6 +104,16 @@ void TScriptedServer::Serve(int handle, int connection)
             }
             return;
         }
+        if (reply.TrickleMs) {
+            std::size_t head = reply.Bytes.find("\r\n\r\n");
+            head = head == std::string::npos ? 0 : head + 4;
+            bool open = send(handle, reply.Bytes.data(), head, MSG_NOSIGNAL) == static_cast<ssize_t>(head);
+            for (std::size_t i = head; open && i < reply.Bytes.size() && !FStop; ++i) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(reply.TrickleMs));
+                open = send(handle, reply.Bytes.data() + i, 1, MSG_NOSIGNAL) == 1;
+            }
+            return;
+        }
         std::size_t half = reply.PauseMs ? reply.Bytes.size() / 2 : reply.Bytes.size();
         send(handle, reply.Bytes.data(), half, MSG_NOSIGNAL);
         if (reply.PauseMs) {

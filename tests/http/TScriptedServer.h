@@ -16,6 +16,7 @@ public:
         bool Close = true;   // close after sending; else wait for the next request
         bool Silent = false; // send nothing and hold the connection until the peer goes
         int PauseMs = 0;     // pause after the first half of Bytes
+        int TrickleMs = 0;   // after the header lines, one byte of Bytes every TrickleMs
     };
     struct Request {
         std::string Bytes;

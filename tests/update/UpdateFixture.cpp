@@ -6,6 +6,7 @@
 #include "platform/Dialogs.h"
 #include "platform/ExecutablePath.h"
 #include "platform/FileSystem.h"
+#include "update/TSelfUpdate.h"
 #include "update/TThCheckUpd.h"
 #include "update/TUpdateServer.h"
 #include "update/TUpdateSignature.h"
@@ -72,6 +73,7 @@ void UpdateFixture::TearDown()
     SetModalHandler({});
     TUpdateServer::SetHostOverride({});
     TUpdateServer::SetPublicKeyOverride({});
+    TSelfUpdate::DownloadLimits = {};
     SetExecutablePathOverride({});
     fs::current_path(FOldCwd);
     setenv("TMPDIR", BaseTemp().c_str(), 1);
@@ -116,6 +118,20 @@ std::string UpdateFixture::Quote(const std::string& s)
     for (char c : s)
         out += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return out + "'";
+}
+
+TScriptedServer::Reply UpdateFixture::Trickle(const std::string& request, int trickleMs, std::size_t size)
+{
+    auto ok = [](const std::string& body) {
+        return "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+    };
+    if (request.find("/Build.upd") != std::string::npos)
+        return {ok("41\n1.1.4.41\n"), false};
+    if (request.find("/UpdateInfo.txt") != std::string::npos)
+        return {ok("notice"), false};
+    TScriptedServer::Reply reply{ok(std::string(size, 'p'))};
+    reply.TrickleMs = trickleMs;
+    return reply;
 }
 
 std::string UpdateFixture::Pub() const

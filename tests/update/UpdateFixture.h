@@ -1,6 +1,7 @@
 #pragma once
 
 #include "TNginxServer.h"
+#include "TScriptedServer.h"
 
 #include <gtest/gtest.h>
 
@@ -24,6 +25,9 @@ public:
     // Runs a shell command; its exit status.
     static int Shell(const std::string& command);
     static std::string Quote(const std::string& s);
+    // An update server's answer: the notice of build 41 at once on one kept-open
+    // connection, as nginx would; a package of size bytes, one byte every trickleMs.
+    static TScriptedServer::Reply Trickle(const std::string& request, int trickleMs, std::size_t size);
     static std::string Bin(const std::string& name) { return std::string(SETUP_TEST_BIN) + "/" + name + ".small"; }
 
 protected:

@@ -71,6 +71,10 @@ TEST(BuildUpd, LinesAndVersionText)
     EXPECT_EQ(TBuildUpdReader::Parse("120\r1.2.0.120\r", {}).VersionText, "1.2.0.120");
     EXPECT_EQ(TBuildUpdReader::Parse(std::string("57\n1.0\0tail\n", 12), {}).VersionText, "1.0");
     EXPECT_EQ(TBuildUpdReader::Parse("57\n\n", {}).VersionText, "");
+    // The label is decoded as the notice is: UTF-8 as it is, else Windows-1251.
+    EXPECT_EQ(TBuildUpdReader::Parse("57\n\xE2\x84\x96 1.0\n", {}).VersionText, "\xE2\x84\x96 1.0");
+    EXPECT_EQ(TBuildUpdReader::Parse("57\n\xC2\xE5\xF0\xF1\xE8\xFF 1.0\n", {}).VersionText,
+              "\xD0\x92\xD0\xB5\xD1\x80\xD1\x81\xD0\xB8\xD1\x8F 1.0");  // "Версия 1.0"
     const auto lines = TBuildUpdReader::SplitLines("a\r\n\rb\n\nc\r");
     EXPECT_EQ(lines, (std::vector<std::string>{"a", "", "b", "", "c"}));
 }
@@ -103,9 +107,14 @@ TEST(BuildUpd, Signatures)
     // A two-line notice cannot be signed.
     EXPECT_EQ(BuildOf("41\n1.1.4.41\n", key), std::nullopt);
 
-    // Without a key the signature line is not looked at, but the digest line must be one.
+    // Without a key neither the signature line nor a third line that is no digest is
+    // looked at: servers of the original program may send anything there.
     EXPECT_EQ(BuildOf(body + "\nnot a signature"), 41);
-    EXPECT_EQ(BuildOf("41\n1.1.4.41\nnot a digest"), std::nullopt);
+    EXPECT_EQ(BuildOf("41\n1.1.4.41\nnot a digest"), 41);
+    EXPECT_EQ(TBuildUpdReader::Parse("41\n1.1.4.41\nnot a digest", {}).PackageSha256, "");
+    // With a key it still must be one.
+    EXPECT_EQ(BuildOf("41\n1.1.4.41\nnot a digest\n" + keys.SignHex("41\n1.1.4.41\nnot a digest"), key),
+              std::nullopt);
     EXPECT_EQ(TBuildUpdReader::Parse("41\n1.1.4.41", {}).PackageSha256, "");
 }
 

@@ -8,11 +8,16 @@
 #include "platform/Paths.h"
 #include "platform/TFilePermissions.h"
 #include "update/SelfUpdateHooks.h"
+#include "update/TSelfUpdate.h"
 #include "update/TUpdateServer.h"
 #include "update/TfUpdMess.h"
 #include "update/UpdateState.h"
 
+#include <QApplication>
+#include <QCursor>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QTimer>
 #include <QPushButton>
 #include <QTest>
 
@@ -76,8 +81,9 @@ TEST_F(UpdateDownload, PackageWithoutNewBuildKeepsTheProgram)
     EXPECT_EQ(Messages, QStringList{Row(3)});
     EXPECT_EQ(Sha256(Prog + "Setup"), before);
     EXPECT_FALSE(Exists(Prog + "Setup.oldupdate"));
-    EXPECT_EQ(ReadFile(Prog + "readme.txt"), "extra file");  // the package's other items land
-    // Saved beside the staged library, and deleted after the attempt.
+    // A refused package applies nothing, not even its other items.
+    EXPECT_FALSE(Exists(Prog + "readme.txt"));
+    EXPECT_FALSE(Exists(Prog + ".Setup.newupdate.part"));
     EXPECT_EQ(PackagePath, ExtractFilePath(LibPath) + "Setup.7z");
     EXPECT_FALSE(PackageLeft());
     EXPECT_TRUE(Main->isVisible());
@@ -194,4 +200,90 @@ TEST_F(UpdateDownload, PendingSwapAtStart)
     // Nothing pending: nothing happens.
     EXPECT_FALSE(CompletePendingUpdate("Setup"));
     EXPECT_TRUE(Messages.size() == 0);
+}
+
+TEST_F(UpdateDownload, CrawlingServerFailsWithinTheLimitsWhileTheWindowRepaints)
+{
+    InstallBuild("SetupBuild40");
+    const std::string before = Sha256(Prog + "Setup");
+    // A byte a second against the rate over the window; an acceptable rate against the
+    // overall deadline.
+    for (auto [trickleMs, limits] : {std::pair{1000, TDownloadLimits{1500, 1024, 60000}},
+                                     std::pair{20, TDownloadLimits{60000, 1, 1500}}}) {
+        TScriptedServer server([ms = trickleMs](int, const std::string& r) { return Trickle(r, ms, 100000); });
+        TUpdateServer::SetHostOverride("127.0.0.1:" + std::to_string(server.Port()));
+        TSelfUpdate::DownloadLimits = limits;
+        Messages.clear();
+        // While the handler runs, timers fire, the window paints and the cursor is busy.
+        int paints = 0, busy = 0;
+        QTimer timer;
+        QObject::connect(&timer, &QTimer::timeout, [&] {
+            busy += QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor;
+            Main->repaint();
+            ++paints;
+        });
+        QElapsedTimer took;
+        PressUpdate([&] {
+            timer.start(50);
+            took.start();
+        });
+        const qint64 ms = took.elapsed();
+        EXPECT_EQ(Messages, QStringList{Row(3)}) << trickleMs;
+        EXPECT_GE(ms, 1400) << trickleMs;
+        EXPECT_LT(ms, 5000) << trickleMs;
+        EXPECT_GE(paints, 10) << trickleMs << ": the window was frozen";
+        EXPECT_GE(busy, 10) << trickleMs;
+        EXPECT_EQ(QApplication::overrideCursor(), nullptr) << trickleMs;
+        EXPECT_EQ(Sha256(Prog + "Setup"), before) << trickleMs;
+        EXPECT_FALSE(Exists(Prog + "Setup.newupdate")) << trickleMs;
+        delete fUpdMess;
+        fUpdMess = nullptr;
+        delete Main;
+        Main = nullptr;
+    }
+}
+
+TEST_F(UpdateDownload, UnsafeItemAfterTheNewBuildLeavesNothingToInstall)
+{
+    InstallBuild("SetupBuild40");
+    const std::string before = Sha256(Prog + "Setup");
+    const std::string dir = Root + "/pkgsrc";
+    fs::create_directories(dir);
+    fs::copy_file(Bin("SetupBuild41"), dir + "/Setup.newupdate");
+    WriteFile(dir + "/zz.txt", "outside");
+    const std::string made = Root + "/made.7z";
+    ASSERT_EQ(Shell("cd " + Quote(dir) + " && 7z a -t7z -bd " + Quote(made) + " Setup.newupdate zz.txt >/dev/null && 7z rn " +
+                    Quote(made) + " zz.txt ../zz.txt >/dev/null"),
+              0);
+    fs::copy_file(made, Pub() + "Setup.7z");
+    WriteFile(Pub() + "Build.upd", "41\n1.1.4.41\n" + Sha256(made) + "\n");
+    WriteFile(Pub() + "UpdateInfo.txt", "notice");
+    PressUpdate();
+    EXPECT_EQ(Messages, QStringList{Row(3)});
+    EXPECT_EQ(Sha256(Prog + "Setup"), before);
+    EXPECT_FALSE(Exists(Root + "/zz.txt"));
+    for (const char* left : {"Setup.newupdate", "Setup.oldupdate", ".Setup.newupdate.part"})
+        EXPECT_FALSE(Exists(Prog + left)) << left;
+}
+
+TEST_F(UpdateDownload, NewBuildThatCannotStartIsPutBack)
+{
+    InstallBuild("SetupBuild40");
+    const std::string before = Sha256(Prog + "Setup");
+    TUpdateServer::SetPublicKeyOverride(SETUP_TEST_PUBLIC_KEY);
+    const std::string text = Root + "/not-a-program.txt";
+    WriteFile(text, "This is a text file, not a program.\n");
+    Publish(text, "notice", "1.1.4.41");  // signed and announced as it should be
+    PressUpdate();
+    EXPECT_EQ(Messages, QStringList{Row(3)});
+    EXPECT_TRUE(Main->isVisible());
+    // The same build pending at a start: row 2.
+    fs::copy_file(text, Prog + "Setup.newupdate");
+    EXPECT_FALSE(CompletePendingUpdate("Setup"));
+    EXPECT_EQ(Messages, (QStringList{Row(3), Row(2)}));
+    // Both times the old build is Setup again, runnable, and nothing is left pending.
+    EXPECT_EQ(Sha256(Prog + "Setup"), before);
+    EXPECT_TRUE(TFilePermissions::IsExecutable(Prog + "Setup"));
+    EXPECT_FALSE(Exists(Prog + "Setup.newupdate"));
+    EXPECT_FALSE(Exists(Prog + "Setup.oldupdate"));
 }
