@@ -180,16 +180,6 @@ private slots:
         QVERIFY(ButtonsOfNextModal(browse).contains(QStringLiteral("Cancel")));
     }
 
-    void startsWithQtTextsInRussianOnARussianSystem()
-    {
-        TProgramFolder folder;
-        auto w = ShowMain("ru_RU.UTF-8");
-        const auto question = [] { ShowMessageBox(QString::fromUtf8(LangText(31)), TMsgButtons::YesNo); };
-        QCOMPARE(ButtonsOfNextModal(question), (QStringList{QString::fromUtf8("Да"), QString::fromUtf8("Нет")}));
-        w->CBChLang->setCurrentIndex(1);
-        emit w->CBChLang->activated(1);
-    }
-
     void controlsCarryTheirNamesAndGeometry()
     {
         TProgramFolder folder;
