@@ -3,6 +3,9 @@
 #include "app/LangTexts.h"
 #include "app/ResourceStaging.h"
 #include "app/ShellState.h"
+#include "app/TJournalControls.h"
+#include "archive/TInstallRecorder.h"
+#include "archive/TJournalStore.h"
 #include "archive/ThUnPackFiles.h"
 #include "catalogue/TCatalogueBuilder.h"
 #include "catalogue/TCheckTreeView.h"
@@ -223,6 +226,13 @@ void TFMain::CreateControls()
     for (QPushButton* b : {BUpdate, BBack, BNext, BCancel, BChDir})
         b->setAutoDefault(false);
 
+    Journal = new TJournalControls(this);
+    BUninstall = Journal->BUninstall;
+    BRestoreSel = Journal->BRestoreSel;
+    LConflicts = Journal->LConflicts;
+    setTabOrder(BChDir, BUninstall);
+    setTabOrder(CBEmptyFilesHide, BRestoreSel);
+
     connect(BNext, &QPushButton::clicked, this, [this] { BNextClick(); });
     connect(BBack, &QPushButton::clicked, this, [this] { BBackClick(); });
     connect(BCancel, &QPushButton::clicked, this, [this] { BCancelClick(); });
@@ -308,6 +318,7 @@ void TFMain::ApplyLanguage(uint16_t index)
     LFileProgress->setText(t(30));
     LUPCancel->setText(t(33));
     RelayoutLabels();
+    Journal->ApplyLanguage();
 }
 
 void TFMain::RelayoutLabels()
@@ -370,13 +381,7 @@ void TFMain::GoNextPage()
             ShowMessageBox(Text(28));
             return;
         }
-        tFilesArray files;
-        const std::string programFolder = ProgramFolder();
-        for (TTreeNode* n = TVFiles->Items()->GetFirstNode(); n; n = n->GetNext()) {
-            if (n->Level() > 0 && n->StateIndex() == 2)
-                files.push_back(programFolder + n->Parent()->Text().toStdString() + PathDelim +
-                                n->Text().toStdString());
-        }
+        const tFilesArray files = CheckedItemList();
         BBack->hide();
         BNext->hide();
         SetSystemMenu(false);
@@ -391,11 +396,23 @@ void TFMain::GoNextPage()
     }
 }
 
+tFilesArray TFMain::CheckedItemList() const
+{
+    tFilesArray files;
+    const std::string programFolder = ProgramFolder();
+    for (TTreeNode* n = TVFiles->Items()->GetFirstNode(); n; n = n->GetNext()) {
+        if (n->Level() > 0 && n->StateIndex() == 2)
+            files.push_back(programFolder + n->Parent()->Text().toStdString() + PathDelim + n->Text().toStdString());
+    }
+    return files;
+}
+
 void TFMain::GoPrevPage()
 {
     switch (PCFrames->currentIndex()) {
     case PageFiles:
         TVFiles->Items()->Clear();
+        Journal->CatalogueBuilt();
         BBack->hide();
         ShowPage(PageLang);
         break;
@@ -437,12 +454,14 @@ void TFMain::CBEmptyFilesHideClick()
 void TFMain::BuildFileTree()
 {
     TCatalogueBuilder builder(TVFiles, PFilesAnalyz, CBEmptyFilesHide);
+    builder.SetListings(&Journal->Listings);
     try {
         builder.Build();
     } catch (const std::exception& e) {
         // Errors of the catalogue and of the archive library reach the user with their own text.
         ShowErrorBox(QString::fromUtf8(e.what()));
     }
+    Journal->CatalogueBuilt();
 }
 
 void TFMain::BUpdateClick()
@@ -495,6 +514,7 @@ void TFMain::StartInstaller(const tFilesArray& files, const std::string& targetF
             self->SetSystemMenu(on);
     };
     auto* worker = new ThUnPackFiles(true, targetFolder, files, controls);
+    worker->SetRecorder(std::make_unique<TInstallRecorder>(TJournalStore(), targetFolder, ProgramFolder(), files));
     Installer = worker;
     worker->SetFreeOnTerminate(true);
     worker->Resume();

@@ -15,6 +15,7 @@ class QProgressBar;
 class QPushButton;
 class QStackedWidget;
 class TCheckTreeView;
+class TJournalControls;
 
 // The wizard's main window: five pages in one page control and the bottom button row.
 class TFMain : public QWidget {
@@ -56,6 +57,11 @@ public:
     QPushButton* BBack = nullptr;
     QPushButton* BNext = nullptr;
     QPushButton* BCancel = nullptr;
+    // The install record's controls (owned by Journal).
+    QPushButton* BUninstall = nullptr;
+    QPushButton* BRestoreSel = nullptr;
+    QLabel* LConflicts = nullptr;
+    TJournalControls* Journal = nullptr;
 
     // Event handlers.
     void FormShow();
@@ -78,6 +84,8 @@ public:
     void SetSystemMenu(bool on);
     bool HasSystemMenu() const;
 
+    // The checked archives in tree order, as the installation gets them.
+    tFilesArray CheckedItemList() const;
     // The item list of the last installation started, as handed to the worker.
     tFilesArray LastItemList;
 

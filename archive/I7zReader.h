@@ -6,6 +6,8 @@
 #include "archive/ArchiveInterfaces.h"
 #include "archive/TComPtr.h"
 
+class IItemReplaceHook;
+
 class THostStream;
 
 // Callback types. Each answers a 32-bit result code that goes back to the library as it
@@ -51,6 +53,8 @@ struct I7zReader : IUnknown {
     virtual void SetPasswordText(const std::wstring& password) = 0;
     virtual void SetProgressSink(void* sender, TArchiveProgressFn fn) = 0;
     virtual void SetWriteObserver(void* sender, TArchiveWriteObserverFn fn) = 0;
+    // Told around each file ExtractAllToFolder puts in place; not owned, null for none.
+    virtual void SetReplaceHook(IItemReplaceHook* hook) = 0;
     virtual void SetFormatId(const TGUID& id) = 0;
     virtual TGUID GetFormatId() = 0;
 protected:

@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "archive/ArchiveBinding.h"
+#include "archive/IItemReplaceHook.h"
 #include "archive/ItemPathCheck.h"
 #include "archive/LegacyZipName.h"
 #include "archive/WideText.h"
@@ -326,6 +327,11 @@ void T7zReader::SetWriteObserver(void* sender, TArchiveWriteObserverFn fn)
     ObserverFn = fn;
 }
 
+void T7zReader::SetReplaceHook(IItemReplaceHook* hook)
+{
+    ReplaceHook = hook;
+}
+
 void T7zReader::SetFormatId(const TGUID& id)
 {
     FormatId = id;
@@ -469,6 +475,7 @@ THResult T7zReader::GetFolderStream(uint32_t index, ISequentialOutStream** outSt
     if (!pending->File)
         return Fail("Cannot create file " + dest);
     pending->ItemPath = WideToSystem(itemPath);
+    pending->RelativePath = WideToSystem(relative);
     pending->DestPath = dest;
     pending->Stream = TComPtr<T7zStream>(
         new T7zStream(pending->File.get(), TStreamOwnership::Borrowed, Errors));
@@ -518,10 +525,20 @@ THResult T7zReader::FinishPendingFile(int32_t opRes)
         throw;
     }
     p->File.reset();
+    if (ReplaceHook) {
+        try {
+            ReplaceHook->BeforeReplace(p->DestPath, p->RelativePath);
+        } catch (...) {
+            DeleteFile(p->TempPath);
+            throw;
+        }
+    }
     if (!TFileStream::ReplaceFile(p->TempPath, p->DestPath)) {
         DeleteFile(p->TempPath);
         return Fail("Cannot create file " + p->DestPath);
     }
+    if (ReplaceHook)
+        ReplaceHook->AfterReplace(p->DestPath, p->RelativePath);
     return kS_OK;
 }
 

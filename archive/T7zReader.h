@@ -48,6 +48,7 @@ public:
     void SetPasswordText(const std::wstring& password) override;
     void SetProgressSink(void* sender, TArchiveProgressFn fn) override;
     void SetWriteObserver(void* sender, TArchiveWriteObserverFn fn) override;
+    void SetReplaceHook(IItemReplaceHook* hook) override;
     void SetFormatId(const TGUID& id) override;
     TGUID GetFormatId() override;
 
@@ -76,6 +77,7 @@ private:
     // its destination, renamed over it only when the library reports the item good.
     struct TPendingFile {
         std::string ItemPath;     // as the archive names it, for messages
+        std::string RelativePath; // below the destination folder
         std::string TempPath;
         std::string DestPath;
         std::unique_ptr<TFileStream> File;
@@ -112,6 +114,7 @@ private:
 
     void* ObserverSender = nullptr;
     TArchiveWriteObserverFn ObserverFn = nullptr;
+    IItemReplaceHook* ReplaceHook = nullptr;
     std::shared_ptr<TPendingError> Errors = std::make_shared<TPendingError>();
     std::unique_ptr<TPendingFile> Pending;
     // How the library reads zip names stored without the UTF-8 flag (see LegacyZipName.h).

@@ -3,6 +3,7 @@
 #include "app/LangTexts.h"
 #include "app/ShellState.h"
 #include "archive/ArchiveBinding.h"
+#include "archive/TInstallRecorder.h"
 #include "archive/ThPBFUpdate.h"
 #include "archive/UnpackProgress.h"
 #include "platform/Dialogs.h"
@@ -34,6 +35,11 @@ ThUnPackFiles::ThUnPackFiles(bool createSuspended, const std::string& targetFold
 ThUnPackFiles::~ThUnPackFiles()
 {
     --Live;
+}
+
+void ThUnPackFiles::SetRecorder(std::unique_ptr<TInstallRecorder> recorder)
+{
+    FRecorder = std::move(recorder);
 }
 
 int ThUnPackFiles::LiveCount()
@@ -84,6 +90,8 @@ void ThUnPackFiles::Execute()
         UnpackAll();
     } catch (...) {
         // Every failure ends the installation alike; the error's own text is not shown.
+        if (FRecorder)
+            FRecorder->Finish("failed");
         StopFileBar();
         ThPBFUpdate::WaitUntilNoneLive(UpdaterEndLimit);
         try {
@@ -100,7 +108,11 @@ void ThUnPackFiles::UnpackAll()
     I7zReaderPtr reader;
     Synchronize([this] { PrepareMainBar(); });
     Synchronize([this] { ResetFileBar(); });
-    for (const std::string& entry : Files) {
+    // What could not be recorded is installed all the same, as without a record.
+    if (FRecorder && !FRecorder->Begin())
+        FRecorder.reset();
+    for (std::size_t i = 0; i < Files.size(); ++i) {
+        const std::string& entry = Files[i];
         TGUID formatId;
         if (!FormatIdForExtension(ExtractFileExt(entry), formatId))
             throw EArchiveError("Unknown archive type: " + entry);
@@ -115,7 +127,13 @@ void ThUnPackFiles::UnpackAll()
         updater->SetFreeOnTerminate(true);
         updater->Resume();
 
+        if (FRecorder) {
+            FRecorder->BeginArchive(i);
+            reader->SetReplaceHook(FRecorder.get());
+        }
         reader->ExtractAllToFolder(TargetFolder);
+        if (FRecorder)
+            FRecorder->Flush();
 
         Synchronize([this] { ResetFileBar(); });
         StopFileBar();
@@ -124,9 +142,14 @@ void ThUnPackFiles::UnpackAll()
         Synchronize([this] { StepMainBar(); });
         // A pending Exit question is answered before the cancel flag is read.
         PassSuspendPoint();
-        if (InstallFinished || ApplicationQuitting())
+        if (InstallFinished || ApplicationQuitting()) {
+            if (FRecorder)
+                FRecorder->Finish(i + 1 == Files.size() ? "complete" : "cancelled");
             return;
+        }
     }
+    if (FRecorder)
+        FRecorder->Finish("complete");
     Synchronize([this] { ShowInstallDone(); });
     InstallFinished = true;
 }

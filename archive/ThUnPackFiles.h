@@ -4,7 +4,10 @@
 #include "archive/tFilesArray.h"
 #include "platform/TThread.h"
 
+#include <memory>
 #include <string>
+
+class TInstallRecorder;
 
 // The installation: extracts every archive of Files into TargetFolder and drives the
 // progress page through synchronised calls. Sets InstallFinished when it ends, however it
@@ -15,6 +18,8 @@ public:
     ThUnPackFiles(bool createSuspended, const std::string& targetFolder, const tFilesArray& files,
                   const TInstallControls& controls);
     ~ThUnPackFiles() override;
+    // Records what the installation writes; set before the thread starts. None: unrecorded.
+    void SetRecorder(std::unique_ptr<TInstallRecorder> recorder);
 
     // Workers in being (a free-on-terminate worker leaves this count when it has ended).
     static int LiveCount();
@@ -36,4 +41,5 @@ private:
     void UnpackAll();
 
     TInstallControls FControls;
+    std::unique_ptr<TInstallRecorder> FRecorder;
 };

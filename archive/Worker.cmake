@@ -5,5 +5,5 @@ if(NOT SETUP_FUZZ)
     ${CMAKE_CURRENT_LIST_DIR}/ThPBFUpdate.cpp
     ${CMAKE_CURRENT_LIST_DIR}/UnpackProgress.cpp)
   target_include_directories(setup_worker PUBLIC ${CMAKE_SOURCE_DIR})
-  target_link_libraries(setup_worker PUBLIC setup_archive setup_shell setup_platform_gui Qt6::Widgets)
+  target_link_libraries(setup_worker PUBLIC setup_archive setup_journal setup_shell setup_platform_gui Qt6::Widgets)
 endif()

@@ -3,6 +3,8 @@
 #include "app/LangTexts.h"
 #include "app/ShellState.h"
 #include "archive/ArchiveBinding.h"
+#include "archive/ItemPathCheck.h"
+#include "archive/WideText.h"
 #include "platform/ExecutablePath.h"
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
@@ -10,7 +12,63 @@
 
 #include <QString>
 
-TProbeResult ProbeArchive(const std::string& path)
+namespace {
+// The usual item path (ASCII, '/' between non-empty parts, none of them "." or "..") is
+// already what the extraction writes: appended as it is. Anything else takes the general way.
+bool AppendPlainPath(const wchar_t* p, std::string& out)
+{
+    if (!p || *p == L'/')
+        return false;
+    std::size_t partStart = 0, i = 0;
+    for (;; ++i) {
+        const wchar_t c = p[i];
+        if (c == 0 || c == L'/') {
+            const std::size_t len = i - partStart;
+            if (len == 0 || (len == 1 && p[partStart] == L'.') ||
+                (len == 2 && p[partStart] == L'.' && p[partStart + 1] == L'.'))
+                return false;
+            if (c == 0)
+                return true;
+            partStart = i + 1;
+        } else if (c < 0x20 || c >= 0x7F || c == L'\\' || c == L':') {
+            return false;
+        }
+        out += static_cast<char>(c);
+    }
+}
+
+// The names are read from the headers the open has already parsed: no data is unpacked.
+// Two property reads per item, straight from the library's archive object, into one
+// buffer, so a large archive costs little more than its open.
+void ReadFileNames(I7zReader& reader, uint32_t count, TFileNameList& files)
+{
+    files = TFileNameList();
+    files.Reserve(count, static_cast<std::size_t>(count) * 24);
+    TComPtr<IInArchive> archive = reader.LibraryArchive();
+    TPropVariant v;
+    std::wstring relative;
+    for (uint32_t i = 0; i < count; ++i) {
+        ClearPropVariant(v);
+        archive->GetProperty(i, kpidIsDir, &v);
+        const bool folder = v.vt == kVT_BOOL && v.boolVal != 0;
+        ClearPropVariant(v);
+        if (folder)
+            continue;
+        archive->GetProperty(i, kpidPath, &v);
+        const wchar_t* path = v.vt == kVT_BSTR ? v.bstrVal : nullptr;
+        if (AppendPlainPath(path, files.Text())) {
+            files.End();
+            continue;
+        }
+        files.Drop();
+        if (path && MakeSafeRelativePath(path, relative) && !relative.empty())
+            files.Add(WideToSystem(relative));
+    }
+    ClearPropVariant(v);
+}
+}
+
+TProbeResult ProbeArchive(const std::string& path, TFileNameList* files)
 {
     // Catalogue names are text from whoever packed the mods: "../" or an absolute name
     // must not make the probe open files elsewhere.
@@ -29,7 +87,10 @@ TProbeResult ProbeArchive(const std::string& path)
     TProbeResult result{false, 2};
     try {
         reader->OpenArchiveFile(file);
-        result = reader->ItemCount() > 0 ? TProbeResult{true, 0} : TProbeResult{false, 3};
+        const uint32_t count = reader->ItemCount();
+        result = count > 0 ? TProbeResult{true, 0} : TProbeResult{false, 3};
+        if (count > 0 && files)
+            ReadFileNames(*reader, count, *files);
     } catch (...) {
         // Whatever the library or the file does wrong, the archive is just not usable.
     }

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+#include "catalogue/TFileNameList.h"
+
 class QString;
 
 // What probing one archive found.
@@ -15,8 +17,9 @@ struct TProbeResult {
 // Opens the archive at a full path once, through a reader on LibPath, and counts its
 // items. A path that does not lie inside the program's folder counts as not found and is
 // never opened. Errors of creating the reader (the library) propagate; errors of opening
-// or counting give code 2.
-TProbeResult ProbeArchive(const std::string& path);
+// or counting give code 2. With files given, a usable archive's file paths (below the
+// folder it would be extracted to, folders and unsafe paths left out) are put there.
+TProbeResult ProbeArchive(const std::string& path, TFileNameList* files = nullptr);
 
 // The note that replaces a node's text for an unusable code, in the current language.
 QString ProbeNote(std::uint16_t code, const QString& text);

@@ -71,6 +71,8 @@ void TCatalogueBuilder::Build()
     items->BeginUpdate();
     FInaccessible = false;
     FProgramFolder = ProgramFolder();
+    if (FListings)
+        FListings->clear();
     try {
         FTree->LoadFromFile(QString::fromStdString(ConfPath));
         if (items->Count() > 0) {
@@ -115,7 +117,11 @@ bool TCatalogueBuilder::AnalyseFolder(const std::string& name, std::uint16_t gro
         while (search.Next(entry) && items->Count() < MaxTreeNodes) {
             if (entry.IsFolder || entry.IsHidden)
                 continue;
-            const TProbeResult probe = ProbeArchive(FProgramFolder + name + PathDelim + entry.Name);
+            const std::string path = FProgramFolder + name + PathDelim + entry.Name;
+            TFileNameList files;
+            const TProbeResult probe = ProbeArchive(path, FListings ? &files : nullptr);
+            if (probe.Usable && FListings)
+                (*FListings)[path] = std::move(files);
             if (!probe.Usable)
                 FInaccessible = true;
             const bool add = probe.Usable || (probe.Code != 1 && !HideInaccessible());
@@ -182,7 +188,8 @@ bool TCatalogueBuilder::ProbeNode(TTreeNode* node, std::uint16_t& code)
 {
     TTreeNode* parent = node->Parent();
     const std::string path = FProgramFolder + Utf8(parent->Text()) + PathDelim + Utf8(node->Text());
-    const TProbeResult probe = ProbeArchive(path);
+    TFileNameList files;
+    const TProbeResult probe = ProbeArchive(path, FListings ? &files : nullptr);
     code = probe.Code;
     // The installation joins the same texts again, so they must name the files on disk.
     std::string resolved;
@@ -191,6 +198,9 @@ bool TCatalogueBuilder::ProbeNode(TTreeNode* node, std::uint16_t& code)
         AdoptDiskName(node, LastComponent(resolved));
         AdoptDiskName(parent, LastComponent(resolved));
     }
+    // Under the name the installation will be handed, which the lines above may have changed.
+    if (probe.Usable && FListings)
+        (*FListings)[FProgramFolder + Utf8(parent->Text()) + PathDelim + Utf8(node->Text())] = std::move(files);
     return probe.Usable;
 }
 

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+#include "catalogue/TArchiveListings.h"
+
 class QCheckBox;
 class QWidget;
 class TCheckTreeView;
@@ -14,6 +16,8 @@ public:
     TCatalogueBuilder(TCheckTreeView* tree, QWidget* analyzPanel, QCheckBox* emptyFilesHide);
     // Errors of the catalogue loader and of creating an archive reader propagate.
     void Build();
+    // Also keeps the file names of every usable archive, for the conflict note. Not owned.
+    void SetListings(TArchiveListings* listings) { FListings = listings; }
 
 private:
     void AnalyseProgramFolder();
@@ -31,4 +35,5 @@ private:
     QCheckBox* FEmptyFilesHide;
     std::string FProgramFolder;
     bool FInaccessible = false;
+    TArchiveListings* FListings = nullptr;
 };

@@ -21,6 +21,11 @@ TModalHandler& ModalHandler()
     static TModalHandler h;
     return h;
 }
+TDetailsBoxHandler& DetailsHandler()
+{
+    static TDetailsBoxHandler h;
+    return h;
+}
 }
 
 TMsgResult ShowMessageBox(const QString& text, TMsgButtons buttons)
@@ -34,6 +39,21 @@ TMsgResult ShowMessageBox(const QString& text, TMsgButtons buttons)
     if (buttons == TMsgButtons::Ok)
         return TMsgResult::Ok;
     return r == QMessageBox::Yes ? TMsgResult::Yes : TMsgResult::No;
+}
+
+void ShowDetailsBox(const QString& text, const QString& details)
+{
+    if (DetailsHandler()) {
+        DetailsHandler()(text, details);
+        return;
+    }
+    if (MessageHandler() || details.isEmpty()) {
+        ShowMessageBox(details.isEmpty() ? text : text + QStringLiteral("\n\n") + details, TMsgButtons::Ok);
+        return;
+    }
+    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Setup"), text, QMessageBox::Ok, QApplication::activeWindow());
+    box.setDetailedText(details);
+    box.exec();
 }
 
 void ShowErrorBox(const QString& text)
@@ -74,4 +94,9 @@ void SetFolderDialogHandler(TFolderDialogHandler handler)
 void SetModalHandler(TModalHandler handler)
 {
     ModalHandler() = std::move(handler);
+}
+
+void SetDetailsBoxHandler(TDetailsBoxHandler handler)
+{
+    DetailsHandler() = std::move(handler);
 }

@@ -15,9 +15,13 @@ enum class TMsgResult { Ok, Yes, No };
 using TMessageBoxHandler = std::function<TMsgResult(const QString& text, TMsgButtons buttons)>;
 using TFolderDialogHandler = std::function<bool(const QString& title, QString& folder)>;
 using TModalHandler = std::function<int(QDialog* dialog)>;
+using TDetailsBoxHandler = std::function<void(const QString& text, const QString& details)>;
 
 // Caption "Setup", no icon.
 TMsgResult ShowMessageBox(const QString& text, TMsgButtons buttons = TMsgButtons::Ok);
+// An OK box whose details (a long list) open on request. Without a handler of its own, a
+// test's message box handler gets the text and the details joined by an empty line.
+void ShowDetailsBox(const QString& text, const QString& details);
 // The platform's error box for an error that reached the event dispatch.
 void ShowErrorBox(const QString& text);
 // Directories only; true and the chosen folder when confirmed.
@@ -27,3 +31,4 @@ int ShowModal(QDialog* dialog);
 void SetMessageBoxHandler(TMessageBoxHandler handler);   // empty restores the real one
 void SetFolderDialogHandler(TFolderDialogHandler handler);
 void SetModalHandler(TModalHandler handler);
+void SetDetailsBoxHandler(TDetailsBoxHandler handler);

@@ -25,3 +25,14 @@ std::string GetHomeFolder()
         home.pop_back();
     return home;
 }
+
+std::string GetUserDataFolder()
+{
+    std::string data = GetEnvironmentVar("XDG_DATA_HOME");
+    // A relative value is to be ignored, as the base directory rules say.
+    if (data.empty() || data.front() != '/')
+        data = GetHomeFolder() + "/.local/share";
+    while (data.size() > 1 && data.back() == '/')
+        data.pop_back();
+    return data;
+}

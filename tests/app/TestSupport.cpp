@@ -27,6 +27,7 @@ TProgramFolder::TProgramFolder()
     Program = Root + "/prog/";
     Temp = Root + "/tmp";
     Home = Root + "/home";
+    Data = Root + "/data";
     ForceDirectories(Program);
     ForceDirectories(Temp);
     ForceDirectories(Home);
@@ -35,6 +36,8 @@ TProgramFolder::TProgramFolder()
     SetExecutablePathOverride(Program + "Setup");
     ::setenv("TMPDIR", Temp.c_str(), 1);
     ::setenv("HOME", Home.c_str(), 1);
+    // Installations keep their records here, never in the real user's data folder.
+    ::setenv("XDG_DATA_HOME", Data.c_str(), 1);
     ::unsetenv("WINEPREFIX");
     FOldCwd = GetCurrentDir();
     if (::chdir(Program.c_str()) != 0)

@@ -20,6 +20,7 @@ public:
     std::string Program;  // the program's folder, ending in '/'
     std::string Temp;     // TMPDIR
     std::string Home;     // HOME
+    std::string Data;     // XDG_DATA_HOME: install records and backups
 
     void WriteFile(const std::string& relative, const std::string& bytes) const;
     // An archive made by the 7z tool holding the given files (name=content pairs).

@@ -157,6 +157,8 @@ private slots:
         QDir().mkpath(Path(QStringLiteral("tmp")));
         FOldTmp = qgetenv("TMPDIR");
         qputenv("TMPDIR", Path(QStringLiteral("tmp")).toLocal8Bit());
+        // Install records and backups stay inside the test's folder.
+        qputenv("XDG_DATA_HOME", Path(QStringLiteral("data")).toLocal8Bit());
         SetExecutablePathOverride(Path(QStringLiteral("prog/Setup")).toStdString());
     }
 

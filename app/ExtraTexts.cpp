@@ -1,0 +1,59 @@
+#include "app/ExtraTexts.h"
+
+#include "app/LangTexts.h"
+
+const char* const ExtraTexts[ExtraTextRows][2] = {
+    /* etUninstallButton */ {"Удалить установленное...", "Uninstall mods..."},
+    /* etUninstallQuestion */
+    {"Удалить из этой папки файлы, установленные Setup, и вернуть файлы, которые они заменили?",
+     "Remove the files Setup installed in this folder and put back the files they replaced?"},
+    /* etUninstallDone */ {"Удаление завершено.", "Uninstall finished."},
+    /* etRemoved */ {"Удалено файлов: %1", "Files removed: %1"},
+    /* etRestored */ {"Восстановлено прежних файлов: %1", "Earlier files restored: %1"},
+    /* etKept */ {"Оставлено измененных файлов: %1", "Changed files kept: %1"},
+    /* etKeptHeading */
+    {"Эти файлы изменены после установки и оставлены на месте:",
+     "These files were changed after installation and were left in place:"},
+    /* etFailed */ {"Не удалось обработать файлов: %1", "Files that could not be handled: %1"},
+    /* etFailedHeading */ {"Не удалось удалить или восстановить:", "Could not be removed or restored:"},
+    /* etUnrecorded */
+    {"Файлов, не попавших в журнал установки (он был полон): %1",
+     "Files left out of the install record (it was full): %1"},
+    /* etNothingRecorded */
+    {"В журнале установки этой папки нет файлов для удаления.",
+     "The install record of this folder holds no files to remove."},
+    /* etJournalDamaged */
+    {"Журнал установки этой папки поврежден. Ничего не удалено.",
+     "The install record of this folder is damaged. Nothing was removed."},
+    /* etJournalNewer */
+    {"Журнал установки этой папки записан более новой версией Setup. Ничего не удалено.",
+     "The install record of this folder was written by a newer Setup. Nothing was removed."},
+    /* etRestoreSelection */ {"Как в прошлый раз", "Last selection"},
+    /* etConflict */ {"\"%1\" заменит %2 из \"%3\"", "\"%1\" replaces %2 of \"%3\""},
+    /* etConflictMore */ {" (и еще совпадений: %1)", " (and %1 more)"},
+    /* etFilesOne */ {"%1 файл", "%1 file"},
+    /* etFilesFew */ {"%1 файла", "%1 files"},
+    /* etFilesMany */ {"%1 файлов", "%1 files"},
+};
+
+QString ExtraText(TExtraText row)
+{
+    if (row < 0 || row >= ExtraTextRows)
+        return {};
+    return QString::fromUtf8(ExtraTexts[row][LangIndex == 0 ? 0 : 1]);
+}
+
+QString FilesCountText(unsigned long long count)
+{
+    TExtraText form = etFilesMany;
+    if (LangIndex == 0) {
+        const unsigned long long mod10 = count % 10, mod100 = count % 100;
+        if (mod10 == 1 && mod100 != 11)
+            form = etFilesOne;
+        else if (mod10 >= 2 && mod10 <= 4 && (mod100 < 12 || mod100 > 14))
+            form = etFilesFew;
+    } else if (count == 1) {
+        form = etFilesOne;
+    }
+    return ExtraText(form).arg(count);
+}

@@ -1,0 +1,221 @@
+#include "app/TJournalControls.h"
+
+#include "app/ExtraTexts.h"
+#include "app/TFMain.h"
+#include "archive/EJournalError.h"
+#include "archive/TJournalStore.h"
+#include "archive/TUninstaller.h"
+#include "catalogue/TCheckTreeView.h"
+#include "catalogue/TConflictFinder.h"
+#include "catalogue/TTreeNode.h"
+#include "catalogue/TTreeNodes.h"
+#include "platform/Dialogs.h"
+#include "platform/ExecutablePath.h"
+#include "platform/Paths.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+
+#include <set>
+
+namespace {
+QString CataloguePath(const TTreeNode* node)
+{
+    return node->Parent()->Text() + QLatin1Char(PathDelim) + node->Text();
+}
+
+QString ArchiveName(const std::string& path)
+{
+    return QString::fromStdString(ExtractFileName(path));
+}
+}
+
+TJournalControls::TJournalControls(TFMain* form) : QObject(form), FForm(form)
+{
+    BUninstall = new QPushButton(form->TSPath);
+    BUninstall->setObjectName(QStringLiteral("BUninstall"));
+    BUninstall->setGeometry(form->Scaled(59), form->Scaled(213), form->Scaled(220), form->Scaled(20));
+    BUninstall->setAutoDefault(false);
+    BUninstall->hide();
+
+    BRestoreSel = new QPushButton(form->TSFiles);
+    BRestoreSel->setObjectName(QStringLiteral("BRestoreSel"));
+    BRestoreSel->setGeometry(form->Scaled(486), form->Scaled(387), form->Scaled(150), form->Scaled(25));
+    BRestoreSel->setAutoDefault(false);
+    BRestoreSel->hide();
+
+    LConflicts = new QLabel(form->TSFiles);
+    LConflicts->setObjectName(QStringLiteral("LConflicts"));
+    LConflicts->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    LConflicts->setStyleSheet(QStringLiteral("color: #a03000;"));
+    LConflicts->hide();
+
+    connect(BUninstall, &QPushButton::clicked, this, [this] { BUninstallClick(); });
+    connect(BRestoreSel, &QPushButton::clicked, this, [this] { BRestoreSelClick(); });
+    connect(form->EDir, &QLineEdit::textChanged, this, [this] { UpdateUninstallButton(); });
+    form->TVFiles->OnStateChange = [this](QObject*, TTreeNode*, TCheckState) { ScheduleConflicts(); };
+}
+
+void TJournalControls::ApplyLanguage()
+{
+    BUninstall->setText(ExtraText(etUninstallButton));
+    BRestoreSel->setText(ExtraText(etRestoreSelection));
+    if (LConflicts->isVisible() || !FConflictText.isEmpty())
+        UpdateConflicts();
+}
+
+void TJournalControls::CatalogueBuilt()
+{
+    FLastSelection.clear();
+    if (FForm->TVFiles->Items()->Count() > 0)
+        TJournalStore().LastSelection(ProgramFolder(), FLastSelection);
+    BRestoreSel->setVisible(SelectionMatchesTree());
+    UpdateConflicts();
+}
+
+bool TJournalControls::SelectionMatchesTree() const
+{
+    if (FLastSelection.empty())
+        return false;
+    const std::set<std::string> wanted(FLastSelection.begin(), FLastSelection.end());
+    for (TTreeNode* n = FForm->TVFiles->Items()->GetFirstNode(); n; n = n->GetNext()) {
+        if (n->Level() > 0 && n->StateIndex() != csHidden && wanted.count(CataloguePath(n).toStdString()))
+            return true;
+    }
+    return false;
+}
+
+void TJournalControls::BRestoreSelClick()
+{
+    TCheckTreeView* tree = FForm->TVFiles;
+    const std::set<std::string> wanted(FLastSelection.begin(), FLastSelection.end());
+    auto isWanted = [&wanted](TTreeNode* n) {
+        return n->Level() > 0 && wanted.count(CataloguePath(n).toStdString()) > 0;
+    };
+    // Untick first, then tick through the user's own toggle, so radio partners go off.
+    for (TTreeNode* n = tree->Items()->GetFirstNode(); n; n = n->GetNext()) {
+        if (n->Level() > 0 && n->StateIndex() == csChecked && !isWanted(n))
+            tree->SetNodeState(n, csUnchecked);
+    }
+    for (TTreeNode* n = tree->Items()->GetFirstNode(); n; n = n->GetNext()) {
+        if (isWanted(n) && (n->StateIndex() == csUnchecked || n->StateIndex() == csGrayed))
+            tree->ToggleNode(n);
+    }
+    tree->viewport()->update();
+    UpdateConflicts();
+}
+
+void TJournalControls::ScheduleConflicts()
+{
+    if (FConflictsPending)
+        return;
+    FConflictsPending = true;
+    QTimer::singleShot(0, this, [this] {
+        if (FConflictsPending)
+            UpdateConflicts();
+    });
+}
+
+void TJournalControls::UpdateConflicts()
+{
+    FConflictsPending = false;
+    const tFilesArray files = FForm->CheckedItemList();
+    std::vector<const TFileNameList*> lists;
+    lists.reserve(files.size());
+    for (const std::string& f : files) {
+        auto it = Listings.find(f);
+        lists.push_back(it == Listings.end() ? nullptr : &it->second);
+    }
+    const std::vector<TConflict> conflicts = TConflictFinder::Find(lists);
+    if (conflicts.empty()) {
+        FConflictText.clear();
+        LConflicts->clear();
+        LConflicts->setToolTip(QString());
+        LConflicts->hide();
+        return;
+    }
+    auto line = [&files](const TConflict& c) {
+        return ExtraText(etConflict).arg(ArchiveName(files[c.Winner]), FilesCountText(c.Count), ArchiveName(files[c.Loser]));
+    };
+    FConflictText = line(conflicts.front());
+    if (conflicts.size() > 1)
+        FConflictText += ExtraText(etConflictMore).arg(conflicts.size() - 1);
+    QStringList tip;
+    for (const TConflict& c : conflicts) {
+        tip << line(c);
+        for (const std::string& e : c.Examples)
+            tip << QStringLiteral("    ") + QString::fromStdString(e);
+        if (c.Count > c.Examples.size())
+            tip << QStringLiteral("    ...");
+    }
+    LConflicts->setToolTip(tip.join(QLatin1Char('\n')));
+    PlaceConflictNote();
+    LConflicts->show();
+}
+
+void TJournalControls::PlaceConflictNote()
+{
+    // On the heading's line, right of it, up to the tree's right edge.
+    const QRect heading = FForm->LChFiles->geometry();
+    const int left = std::max(FForm->Scaled(240), heading.right() + FForm->Scaled(12));
+    const int right = FForm->Scaled(636);
+    LConflicts->setGeometry(left, heading.top(), std::max(0, right - left), heading.height());
+    LConflicts->setText(LConflicts->fontMetrics().elidedText(FConflictText, Qt::ElideMiddle, LConflicts->width()));
+}
+
+void TJournalControls::UpdateUninstallButton()
+{
+    BUninstall->setVisible(TJournalStore().HasRecord(FForm->EDir->text().toStdString()));
+}
+
+void TJournalControls::BUninstallClick()
+{
+    const std::string folder = FForm->EDir->text().toStdString();
+    TUninstaller uninstaller{TJournalStore(), folder};
+    try {
+        if (!uninstaller.Load() || uninstaller.Journal().Files.empty()) {
+            ShowMessageBox(ExtraText(etNothingRecorded));
+            UpdateUninstallButton();
+            return;
+        }
+    } catch (const EJournalError& e) {
+        ShowDetailsBox(ExtraText(e.Kind == EJournalError::TKind::Newer ? etJournalNewer : etJournalDamaged),
+                       QString::fromStdString(e.what()));
+        return;
+    }
+    if (ShowMessageBox(ExtraText(etUninstallQuestion), TMsgButtons::YesNo) != TMsgResult::Yes)
+        return;
+
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const TUninstallResult result = uninstaller.Execute(uninstaller.Plan());
+    QApplication::restoreOverrideCursor();
+
+    QStringList lines{ExtraText(etUninstallDone), ExtraText(etRemoved).arg(result.Removed),
+                      ExtraText(etRestored).arg(result.Restored)};
+    if (!result.Kept.empty())
+        lines << ExtraText(etKept).arg(result.Kept.size());
+    if (!result.Failed.empty())
+        lines << ExtraText(etFailed).arg(result.Failed.size());
+    if (result.Unrecorded > 0)
+        lines << ExtraText(etUnrecorded).arg(result.Unrecorded);
+    QStringList details;
+    if (!result.Kept.empty()) {
+        details << ExtraText(etKeptHeading);
+        for (const std::string& k : result.Kept)
+            details << QString::fromStdString(k);
+    }
+    if (!result.Failed.empty()) {
+        if (!details.isEmpty())
+            details << QString();
+        details << ExtraText(etFailedHeading);
+        for (const std::string& f : result.Failed)
+            details << QString::fromStdString(f);
+    }
+    if (!result.RecordError.empty())
+        details << QString::fromStdString(result.RecordError);
+    ShowDetailsBox(lines.join(QLatin1Char('\n')), details.join(QLatin1Char('\n')));
+    UpdateUninstallButton();
+}

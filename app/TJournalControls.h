@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <string>
+#include <vector>
+
+#include "catalogue/TArchiveListings.h"
+
+class QLabel;
+class QPushButton;
+class TFMain;
+
+// The controls built on the install journal: "Uninstall mods..." on the path page, "Last
+// selection" and the note on archives that write the same files on the files page. Each is
+// hidden while it has nothing to offer, so the pages look as they always did until then.
+class TJournalControls : public QObject {
+    Q_OBJECT
+
+public:
+    explicit TJournalControls(TFMain* form);
+
+    QPushButton* BUninstall = nullptr;
+    QPushButton* BRestoreSel = nullptr;
+    QLabel* LConflicts = nullptr;
+    // Filled by the catalogue build: the files of every usable archive.
+    TArchiveListings Listings;
+
+    void ApplyLanguage();
+    // After every build of the tree (and after it was cleared).
+    void CatalogueBuilt();
+    // Recomputes the note once the current event is handled (a toggle changes many nodes).
+    void ScheduleConflicts();
+    void UpdateConflicts();
+    // Shows the uninstall button when the folder in EDir has something recorded.
+    void UpdateUninstallButton();
+
+    void BUninstallClick();
+    void BRestoreSelClick();
+
+private:
+    void PlaceConflictNote();
+    bool SelectionMatchesTree() const;
+
+    TFMain* FForm;
+    std::vector<std::string> FLastSelection;
+    QString FConflictText;
+    bool FConflictsPending = false;
+};

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <string>
+
+// Told around the one moment an extracted item's finished file takes the place of its
+// destination. Calls may come from any thread of an extraction, so implementations guard
+// their own state. relativePath is the item's path below the destination folder.
+class IItemReplaceHook {
+public:
+    // Before the destination (which may or may not exist) is replaced. Raising stops the
+    // extraction with the error's text, and the destination stays as it was.
+    virtual void BeforeReplace(const std::string& destPath, const std::string& relativePath) = 0;
+    // After the new file is in place.
+    virtual void AfterReplace(const std::string& destPath, const std::string& relativePath) = 0;
+
+protected:
+    ~IItemReplaceHook() = default;
+};

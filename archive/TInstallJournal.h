@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+// One installation into a folder: when, how it ended, where it came from, what was ticked.
+struct TJournalInstall {
+    std::string Time;           // UTC, "2026-12-08T23:50:00Z"
+    std::string Status;         // "running" until it ends: "complete", "failed", "cancelled"
+    std::string ProgramFolder;  // canonical, ending in the delimiter
+    std::vector<std::string> Archives;  // "Folder/archive.7z" below the program folder, in order
+};
+
+// One file an installation put into the folder.
+struct TJournalFile {
+    uint64_t Size = 0;
+    std::string Sha256;     // empty when the write was never confirmed: counts as changed
+    bool HasBackup = false; // a file was there before: its copy lies in the backups
+    std::string Archive;    // the archive that wrote it last, as in TJournalInstall
+};
+
+// What Setup did to one target folder, as kept between runs. A line-based text with a
+// format number first and a checksum line last, so a damaged or cut file is recognised.
+class TInstallJournal {
+public:
+    static constexpr int FormatVersion = 1;
+    // Bounds: the history of installations, the files recorded, the size of the text.
+    static constexpr std::size_t MaxInstalls = 32;
+    static constexpr std::size_t MaxFiles = 100000;
+    static constexpr std::size_t MaxBytes = 64u << 20;
+
+    std::string TargetFolder;  // canonical, without a trailing delimiter
+    std::vector<TJournalInstall> Installs;  // oldest first
+    std::map<std::string, TJournalFile> Files;  // by path below the target folder
+    uint64_t Unrecorded = 0;  // files written while Files was full
+
+    // Appends, dropping the oldest beyond MaxInstalls.
+    void AddInstall(TJournalInstall install);
+    std::string Format() const;
+    // Raises EJournalError for a damaged or cut text, or one of a later format.
+    static TInstallJournal Parse(const std::string& text);
+};
