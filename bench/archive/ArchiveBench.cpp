@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include "archive/ArchiveBinding.h"
 
 namespace fs = std::filesystem;
@@ -108,7 +110,8 @@ int main(int argc, char** argv)
         return ExtractOnce(argv[2], argv[3], argv[4]);
 
     const char* tmp = std::getenv("TMPDIR");
-    const fs::path work = argc > 1 ? fs::path(argv[1]) : fs::path(tmp && *tmp ? tmp : "/tmp") / "setup-archive-bench";
+    const fs::path work = argc > 1 ? fs::path(argv[1]) : fs::path(tmp && *tmp ? tmp : "/tmp") /
+                                                 ("setup-archive-bench-" + std::to_string(::getpid()));
     fs::remove_all(work);
     fs::create_directories(work);
     const std::string self = fs::canonical("/proc/self/exe").string();
@@ -120,7 +123,7 @@ int main(int argc, char** argv)
     Shell("cd " + Quote((work / "src").string()) + " && 7z a -bd -tzip -mm=Deflate -mx=5 " +
           Quote((work / "mod.zip").string()) + " . >/dev/null");
 
-    constexpr int kRounds = 3;
+    constexpr int kRounds = 5;
     // The CLI and the binding through each library; the order turns every round so that
     // none of them always gets the warmest cache.
     struct TSide {
