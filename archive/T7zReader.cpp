@@ -1,11 +1,19 @@
 #include "archive/T7zReader.h"
 
+#include <algorithm>
+#include <cstring>
+#include <cwctype>
 #include <exception>
+#include <thread>
+#include <unordered_set>
 
 #include "archive/ArchiveBinding.h"
 #include "archive/IItemReplaceHook.h"
 #include "archive/ItemPathCheck.h"
 #include "archive/LegacyZipName.h"
+#include "archive/TItemWriter.h"
+#include "archive/TProgressSum.h"
+#include "archive/TWriterFeed.h"
 #include "archive/WideText.h"
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
@@ -15,6 +23,60 @@
 namespace {
 constexpr uint64_t kMaxCheckStartPosition = 0x100000;
 constexpr uint32_t kAllItems = 0xFFFFFFFFu;
+constexpr TPropId kpidSolid = 13;
+constexpr TPropId kpidMethod = 22;
+
+// Data between the decoder and the writer: 32 chunks of 128 KiB per reader; a small item
+// takes a chunk of its own, so this is also how many items may be in flight.
+constexpr uint32_t kChunkSize = 128 * 1024;
+constexpr uint32_t kChunkCount = 32;
+// A second reader is worth its set-up from about this much work on; a file costs its
+// bytes plus a fixed share for being created and renamed.
+constexpr uint64_t kPerFileCost = 32 * 1024;
+constexpr uint64_t kMinTwoReaderCost = 1024 * 1024;
+// The second reader's decoder must stay small: memory is budgeted near the CLI's.
+constexpr uint64_t kMaxSecondDecoderMemory = 16u << 20;
+
+// "24" is 2^24 bytes, "3m" three MiB, "5000" bytes: how the library prints a dictionary.
+uint64_t ParseMemoryText(const std::wstring& s, size_t at)
+{
+    uint64_t n = 0;
+    size_t i = at;
+    while (i < s.size() && std::iswdigit(s[i]) && n < (uint64_t(1) << 40))
+        n = n * 10 + static_cast<uint64_t>(s[i++] - L'0');
+    if (i == at)
+        return 0;
+    if (n >= (uint64_t(1) << 33))
+        return UINT64_MAX;
+    if (i < s.size()) {
+        switch (std::towlower(s[i])) {
+        case L'k': return n << 10;
+        case L'm': return n << 20;
+        case L'g': return n << 30;
+        default: break;
+        }
+    }
+    return n < 64 ? uint64_t(1) << n : n;
+}
+
+// The decoder memory a method text such as "LZMA2:24 BCJ" or "PPMD:o6:mem24" implies.
+uint64_t MethodMemory(const std::wstring& method)
+{
+    uint64_t most = 0;
+    for (const wchar_t* name : {L"LZMA:", L"LZMA2:", L"mem"}) {
+        for (size_t at = method.find(name); at != std::wstring::npos; at = method.find(name, at + 1))
+            most = std::max(most, ParseMemoryText(method, at + std::wcslen(name)));
+    }
+    return most;
+}
+
+std::wstring LowerCase(std::wstring s)
+{
+    for (wchar_t& c : s)
+        c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
+    return s;
+}
+
 constexpr uint32_t kSeekSet = 0;
 constexpr uint32_t kSeekCurrent = 1;
 
@@ -59,7 +121,7 @@ private:
 // The library settles how it reads 8-bit names when it is loaded, by the locale of that
 // moment; the reader notes the same at the same time.
 T7zReader::T7zReader(const std::string& libName)
-    : T7zFormat(libName), LibraryReadsUtf8(LocaleCodesetIsUtf8())
+    : T7zFormat(libName), LibraryName(libName), LibraryReadsUtf8(LocaleCodesetIsUtf8())
 {
 }
 
@@ -129,11 +191,14 @@ void T7zReader::OpenArchiveFile(const std::string& fileName)
     if (!file)
         throw EArchiveError("Cannot open file " + fileName);
     TComPtr<T7zStream> stream(new T7zStream(file.release(), TStreamOwnership::Owned, Errors));
+    ArchiveFileName.clear();
     OpenInStream(static_cast<IInStream*>(stream.Get()));
+    ArchiveFileName = fileName;
 }
 
 void T7zReader::OpenArchiveStream(IInStream* stream)
 {
+    ArchiveFileName.clear();
     OpenInStream(stream);
 }
 
@@ -148,7 +213,7 @@ void T7zReader::OpenInStream(IInStream* stream)
     uint64_t start = 0;
     const bool rewindable = rar && stream->Seek(0, kSeekCurrent, &start) == kS_OK;
     THResult rc = OpenWithLibrary(stream);
-    if (rewindable && rc == kS_FALSE && !Errors->Pending()) {
+    if (rewindable && rc == kS_FALSE && !Errors->Any()) {
         DropLibraryArchive();
         FormatId = asked == CLSID_FormatRar ? CLSID_FormatRar5 : CLSID_FormatRar;
         rc = stream->Seek(static_cast<int64_t>(start), kSeekSet, nullptr);
@@ -173,6 +238,7 @@ THResult T7zReader::OpenWithLibrary(IInStream* stream)
 void T7zReader::CloseArchive()
 {
     PasswordKnown = false;
+    ArchiveFileName.clear();
     DropLibraryArchive();
 }
 
@@ -253,11 +319,19 @@ bool T7zReader::ItemIsFolder(uint32_t index)
 void T7zReader::RunExtract(const uint32_t* indices, uint32_t count, bool testOnly)
 {
     TComPtr<IInArchive> archive = LibraryArchive();
-    Errors->Clear();
+    if (!SharedErrors)
+        Errors->Clear();
     HaveCurrentIndex = false;
+    DecoderStopped = false;
+    WriterFailed = false;
+    EnsuredFolder.clear();
     const THResult rc = archive->Extract(indices, count, testOnly ? 1 : 0,
                                          static_cast<IArchiveExtractCallback*>(this));
-    // An item the library stopped in the middle of leaves nothing behind.
+    // An item the library stopped in the middle of leaves nothing behind; the items it
+    // finished are settled before the answer is known.
+    AbandonFeed();
+    if (Writer)
+        Writer->Drain();
     DiscardPendingFile();
     RaiseIfFailed(rc);
 }
@@ -267,9 +341,19 @@ void T7zReader::RunExtract(const uint32_t* indices, uint32_t count, bool testOnl
 void T7zReader::RaiseIfFailed(THResult code)
 {
     std::string text;
-    if (Errors->Take(text))
+    if (SharedErrors) {
+        // Left for the caller of both halves, which knows which failure came first.
+        if (Errors->Any())
+            throw EArchiveError("");
+    } else if (Errors->Take(text)) {
         throw EArchiveError(text);
+    }
     CheckResult(code);
+}
+
+bool T7zReader::Stopping() const noexcept
+{
+    return DecoderStopped || WriterFailed.load(std::memory_order_relaxed) || Errors->Any();
 }
 
 void T7zReader::ExtractItemToStream(uint32_t index, THostStream& hostStream, bool testOnly)
@@ -300,7 +384,177 @@ void T7zReader::ExtractAllToFolder(const std::string& folder)
         throw EArchiveError("No destination folder given");
     ExtractFolder = IncludeTrailingPathDelimiter(folder);
     TScopeExit reset([this] { ExtractFolder.clear(); });
-    RunExtract(nullptr, kAllItems, false);
+    std::vector<uint32_t> first, second;
+    if (PlanTwoReaders(first, second))
+        ExtractOnTwoReaders(first, second);
+    else
+        ExtractToFolderOnWriter(nullptr, kAllItems);
+}
+
+void T7zReader::ExtractToFolderOnWriter(const uint32_t* indices, uint32_t count)
+{
+    Writer = std::make_unique<TItemWriter>(kChunkSize, kChunkCount);
+    TScopeExit drop([this] { Writer.reset(); });
+    RunExtract(indices, count, false);
+}
+
+bool T7zReader::ArchiveIsSolid()
+{
+    TPropVariant v;
+    ClearPropVariant(v);
+    LibraryArchive()->GetArchiveProperty(kpidSolid, &v);
+    const bool solid = v.vt == kVT_BOOL && v.boolVal != 0;
+    ClearPropVariant(v);
+    return solid;
+}
+
+uint64_t T7zReader::ItemDecoderMemory(uint32_t index)
+{
+    TPropVariant v;
+    ReadProperty(index, kpidMethod, v);
+    const uint64_t memory = (v.vt == kVT_BSTR && v.bstrVal) ? MethodMemory(v.bstrVal) : 0;
+    ClearPropVariant(v);
+    return memory;
+}
+
+// Only where the order of the items cannot show: every path is safe, no file is named
+// twice (even by case) and no file stands where another item needs a folder. Anything
+// else goes through one reader, in the archive's order.
+bool T7zReader::PlanTwoReaders(std::vector<uint32_t>& first, std::vector<uint32_t>& second)
+{
+    if (ArchiveFileName.empty() || PasswordFn || ProcessorCount() < 2 || ArchiveIsSolid())
+        return false;
+    const uint32_t count = ItemCount();
+    if (count < 2)
+        return false;
+    struct TWork {
+        uint32_t Index;
+        uint64_t Cost;
+    };
+    std::vector<TWork> work;
+    work.reserve(count);
+    std::unordered_set<std::wstring> files, folders;
+    uint64_t total = 0;
+    for (uint32_t i = 0; i < count; ++i) {
+        std::wstring relative;
+        if (!MakeSafeRelativePath(ItemPath(i), relative) || ItemDecoderMemory(i) > kMaxSecondDecoderMemory)
+            return false;
+        const std::wstring key = LowerCase(relative);
+        for (size_t at = key.find(L'/'); at != std::wstring::npos; at = key.find(L'/', at + 1))
+            folders.insert(key.substr(0, at));
+        if (ItemIsFolder(i)) {
+            folders.insert(key);
+            work.push_back({i, 0});
+            continue;
+        }
+        if (key.empty() || !files.insert(key).second)
+            return false;
+        const uint64_t cost = ItemSize(i) + kPerFileCost;
+        work.push_back({i, cost});
+        total += cost;
+    }
+    for (const std::wstring& f : files)
+        if (folders.count(f))
+            return false;
+    if (total < kMinTwoReaderCost)
+        return false;
+    // Largest first, each to the lighter half.
+    std::stable_sort(work.begin(), work.end(), [](const TWork& a, const TWork& b) { return a.Cost > b.Cost; });
+    uint64_t load[2] = {0, 0};
+    for (const TWork& w : work) {
+        const int half = load[1] < load[0] ? 1 : 0;
+        (half ? second : first).push_back(w.Index);
+        load[half] += w.Cost;
+    }
+    if (first.empty() || second.empty())
+        return false;
+    // Each reader goes through the file front to back.
+    std::sort(first.begin(), first.end());
+    std::sort(second.begin(), second.end());
+    return true;
+}
+
+void T7zReader::ExtractOnTwoReaders(const std::vector<uint32_t>& first, const std::vector<uint32_t>& second)
+{
+    // The second reader has its own load of the library, file stream and archive object.
+    TComPtr<T7zReader> other;
+    try {
+        other = TComPtr<T7zReader>(new T7zReader(LibraryName));
+        other->FormatId = FormatId;
+        other->Errors = Errors;  // one slot: the first failure stops both halves
+        other->OpenArchiveFile(ArchiveFileName);
+    } catch (...) {
+        other.Reset();
+    }
+    bool sameItems = false;
+    try {
+        sameItems = other && other->ItemCount() == ItemCount();
+    } catch (...) {
+    }
+    if (!sameItems) {
+        ExtractToFolderOnWriter(nullptr, kAllItems);
+        return;
+    }
+    other->PasswordKnown = PasswordKnown;
+    other->Password = Password;
+    other->ObserverSender = ObserverSender;
+    other->ObserverFn = ObserverFn;
+    other->ReplaceHook = ReplaceHook;
+    other->ExtractFolder = ExtractFolder;
+
+    TProgressSum sum(ProgressSender, ProgressFn);
+    void* const savedSender = ProgressSender;
+    const TArchiveProgressFn savedFn = ProgressFn;
+    if (savedFn) {
+        ProgressSender = sum.Half(0);
+        ProgressFn = &TProgressSum::Forward;
+        other->ProgressSender = sum.Half(1);
+        other->ProgressFn = &TProgressSum::Forward;
+    }
+    Errors->Clear();
+    SharedErrors = true;
+    other->SharedErrors = true;
+    TScopeExit restore([&] {
+        ProgressSender = savedSender;
+        ProgressFn = savedFn;
+        SharedErrors = false;
+    });
+
+    struct TOutcome {
+        bool Failed = false;
+        std::string Text;
+    };
+    auto run = [](T7zReader& reader, const std::vector<uint32_t>& items, TOutcome& out) noexcept {
+        try {
+            reader.ExtractToFolderOnWriter(items.data(), static_cast<uint32_t>(items.size()));
+        } catch (const std::exception& e) {
+            out.Failed = true;
+            out.Text = e.what();
+        } catch (...) {
+            out.Failed = true;
+            out.Text = "Unknown error in an archive callback";
+        }
+    };
+    TOutcome mine, theirs;
+    std::thread helper;
+    try {
+        helper = std::thread([&] { run(*other, second, theirs); });
+    } catch (...) {
+    }
+    run(*this, first, mine);
+    if (helper.joinable())
+        helper.join();
+    else
+        run(*other, second, theirs);
+
+    // A kept text is the failure that stopped both; a bare code is that half's own.
+    std::string text;
+    if (Errors->Take(text))
+        throw EArchiveError(text);
+    if (mine.Failed)
+        throw EArchiveError(mine.Text);
+    if (theirs.Failed)
+        throw EArchiveError(theirs.Text);
 }
 
 void T7zReader::SetPasswordSource(void* sender, TArchivePasswordFn fn)
@@ -346,6 +600,20 @@ TGUID T7zReader::GetFormatId()
 
 THResult T7zReader::Fail(const std::string& message) noexcept
 {
+    if (TItemWriter::OnWriterThread()) {
+        Errors->Set(message);
+        WriterFailed = true;
+        return kE_ABORT;
+    }
+    if (Writer) {
+        // Items handed over before this one may still fail; theirs come first.
+        DecoderStopped = true;
+        try {
+            Writer->Post([this, message] { Fail(message); });
+            return kE_ABORT;
+        } catch (...) {
+        }
+    }
     Errors->Set(message);
     return kE_ABORT;
 }
@@ -353,14 +621,17 @@ THResult T7zReader::Fail(const std::string& message) noexcept
 // Called from a catch block only.
 THResult T7zReader::FailFromCurrentException() noexcept
 {
+    std::string text = "Unknown error in an archive callback";
     try {
         throw;
     } catch (const std::exception& e) {
-        Errors->Set(e.what());
+        try {
+            text = e.what();
+        } catch (...) {
+        }
     } catch (...) {
-        Errors->Set("Unknown error in an archive callback");
     }
-    return kE_ABORT;
+    return Fail(text);
 }
 
 std::string T7zReader::ItemLabel(uint32_t index) noexcept
@@ -417,6 +688,8 @@ THResult T7zReader::SetTotal(uint64_t total) noexcept
 
 THResult T7zReader::SetCompleted(const uint64_t* completeValue) noexcept
 {
+    if (Writer && Stopping())
+        return kE_ABORT;
     if (!ProgressFn || !completeValue)
         return kS_OK;
     try {
@@ -432,9 +705,11 @@ THResult T7zReader::GetStream(uint32_t index, ISequentialOutStream** outStream, 
         return kE_INVALIDARG;
     *outStream = nullptr;
     try {
-        DiscardPendingFile();
+        AbandonFeed();
         CurrentIndex = index;
         HaveCurrentIndex = true;
+        if (Writer && Stopping())
+            return kE_ABORT;
         if (askExtractMode != kAskExtract)
             return kS_OK;
         if (ItemStream) {
@@ -465,25 +740,132 @@ THResult T7zReader::GetFolderStream(uint32_t index, ISequentialOutStream** outSt
     const std::string dest = ExtractFolder + WideToSystem(relative);
     if (relative.empty())
         return Fail("Cannot create file " + dest);
-    const std::string folder = ExtractFilePath(dest);
-    ForceDirectories(folder);  // a failure shows as the file creation's
-    if (DirectoryExists(dest) || TFileStream::IsReadOnlyFile(dest))
-        return Fail("Cannot create file " + dest);
+    const uint64_t size = ItemSize(index);
+    const std::string label = WideToSystem(itemPath), below = WideToSystem(relative);
+    Writer->Post([this, label, below, dest, size] {
+        try {
+            OpenPendingFile(label, below, dest, size);
+        } catch (...) {
+            FailFromCurrentException();
+        }
+    });
 
-    auto pending = std::make_unique<TPendingFile>();
-    pending->File = TFileStream::CreateTemp(folder, pending->TempPath);
-    if (!pending->File)
-        return Fail("Cannot create file " + dest);
-    pending->ItemPath = WideToSystem(itemPath);
-    pending->RelativePath = WideToSystem(relative);
-    pending->DestPath = dest;
-    pending->Stream = TComPtr<T7zStream>(
-        new T7zStream(pending->File.get(), TStreamOwnership::Borrowed, Errors));
-    pending->Stream->SetWriteObserver(ObserverSender, ObserverFn);
-    TComPtr<T7zStream> given = pending->Stream;
-    Pending = std::move(pending);
-    *outStream = static_cast<ISequentialOutStream*>(given.Detach());
+    auto feed = std::make_unique<TWriterFeed>(*Writer, [this](TItemWriter::TChunkPtr chunk) {
+        Writer->Post([this, chunk] { WritePendingChunk(*chunk); });
+    });
+    TComPtr<T7zStream> stream(new T7zStream(feed.get(), TStreamOwnership::Owned, Errors));
+    Feed = feed.release();
+    stream->SetWriteObserver(ObserverSender, ObserverFn);
+    FeedStream = stream;
+    *outStream = static_cast<ISequentialOutStream*>(stream.Detach());
     return kS_OK;
+}
+
+// The library is done with the item's stream: what it wrote goes to the writer, and the
+// stream refuses anything later.
+void T7zReader::EndFeed() noexcept
+{
+    if (!FeedStream)
+        return;
+    try {
+        Feed->Flush();
+    } catch (...) {
+        FailFromCurrentException();
+    }
+    FeedStream->DetachHost();  // frees the feed
+    FeedStream.Reset();
+    Feed = nullptr;
+}
+
+void T7zReader::AbandonFeed() noexcept
+{
+    if (!FeedStream)
+        return;
+    EndFeed();
+    try {
+        Writer->Post([this] { DiscardPendingFile(); });
+    } catch (...) {
+        Writer->Drain();
+        DiscardPendingFile();
+    }
+}
+
+// --- the writer thread's side of an item ------------------------------------------------
+
+void T7zReader::OpenPendingFile(const std::string& itemPath, const std::string& relativePath,
+                                const std::string& destPath, uint64_t size)
+{
+    DiscardPendingFile();
+    if (WriterFailed)
+        return;  // nothing after a failed item is written
+    const std::string folder = ExtractFilePath(destPath);
+    // Items come folder by folder: a folder made for the last item stands.
+    if (folder != EnsuredFolder && ForceDirectories(folder))  // a failure shows as the file creation's
+        EnsuredFolder = folder;
+    auto pending = std::make_unique<TPendingFile>();
+    pending->ItemPath = itemPath;
+    pending->RelativePath = relativePath;
+    pending->DestPath = destPath;
+    const bool replacing = EntryExists(destPath);
+    if (replacing && (DirectoryExists(destPath) || TFileStream::IsReadOnlyFile(destPath))) {
+        Fail("Cannot create file " + destPath);
+        return;
+    }
+    // A file of the item's size may already hold its bytes (the same mod installed again):
+    // compare first, from memory only, and write only once they differ.
+    uint64_t existingSize = 0;
+    std::unique_ptr<TFileStream> existing;
+    if (replacing && size > 0)
+        existing = TFileStream::OpenExistingFile(destPath, existingSize);
+    if (existing && existingSize == size) {
+        pending->Existing = std::move(existing);
+        pending->ExistingSize = existingSize;
+    } else {
+        pending->File = TFileStream::CreateTemp(folder, pending->TempPath);
+        if (!pending->File) {
+            Fail("Cannot create file " + destPath);
+            return;
+        }
+    }
+    Pending = std::move(pending);
+}
+
+void T7zReader::WritePendingChunk(const TWriteChunk& chunk)
+{
+    TPendingFile* p = Pending.get();
+    if (!p || WriterFailed)
+        return;
+    try {
+        if (ObserverFn)
+            ObserverFn(ObserverSender);
+        if (p->Existing) {
+            if (CompareBuffer.size() < chunk.Size)
+                CompareBuffer.resize(chunk.Size);
+            uint32_t got = 0;
+            if (p->Existing->ReadCachedAt(CompareBuffer.data(), chunk.Size, p->Compared, got) &&
+                got == chunk.Size && std::memcmp(CompareBuffer.data(), chunk.Data.get(), chunk.Size) == 0) {
+                p->Compared += chunk.Size;
+                return;
+            }
+            StopComparing(*p);
+        }
+        p->File->Write(chunk.Data.get(), chunk.Size);
+    } catch (...) {
+        FailFromCurrentException();
+        DiscardPendingFile();
+    }
+}
+
+// The bytes differ after all (or are not in memory): a temporary file gets the part that
+// matched, and the item goes on as a new file.
+void T7zReader::StopComparing(TPendingFile& p)
+{
+    const std::string folder = ExtractFilePath(p.DestPath);
+    p.File = TFileStream::CreateTemp(folder, p.TempPath);
+    if (!p.File)
+        throw EArchiveError("Cannot create file " + p.DestPath);
+    p.File->CopyFrom(*p.Existing, p.Compared);
+    p.Existing.reset();
 }
 
 THResult T7zReader::PrepareOperation(int32_t) noexcept
@@ -494,8 +876,22 @@ THResult T7zReader::PrepareOperation(int32_t) noexcept
 THResult T7zReader::SetOperationResult(int32_t opRes) noexcept
 {
     try {
-        if (Pending)
-            return FinishPendingFile(opRes);
+        if (FeedStream) {
+            // The writer settles the item behind everything handed over before it.
+            EndFeed();
+            Writer->Post([this, opRes] {
+                try {
+                    FinishPendingFile(opRes);
+                } catch (...) {
+                    FailFromCurrentException();
+                }
+            });
+            if (opRes != kOpResultOK) {
+                DecoderStopped = true;
+                return kE_ABORT;
+            }
+            return Stopping() ? kE_ABORT : kS_OK;
+        }
         if (opRes != kOpResultOK) {
             const std::string label = HaveCurrentIndex ? ItemLabel(CurrentIndex) : std::string("an item");
             return Fail("Cannot extract " + label + ": " + OperationResultText(opRes));
@@ -509,31 +905,47 @@ THResult T7zReader::SetOperationResult(int32_t opRes) noexcept
 THResult T7zReader::FinishPendingFile(int32_t opRes)
 {
     std::unique_ptr<TPendingFile> p = std::move(Pending);
-    // The library may still hold the stream; it must not reach the file any more.
-    p->Stream->DetachHost();
-    p->Stream.Reset();
-    if (opRes != kOpResultOK) {
+    if (!p)
+        return kS_OK;  // never created: its failure is kept already
+    if (WriterFailed || opRes != kOpResultOK) {
+        p->Existing.reset();
         p->File.reset();
-        DeleteFile(p->TempPath);
+        if (!p->TempPath.empty())
+            DeleteFile(p->TempPath);
+        if (WriterFailed)
+            return kE_ABORT;
         return Fail("Cannot extract " + p->ItemPath + ": " + OperationResultText(opRes));
     }
     try {
-        p->File->Close();
+        if (p->Existing) {
+            if (p->Compared == p->ExistingSize)
+                p->Unchanged = true;
+            else
+                StopComparing(*p);  // the item is shorter than the file there
+        }
+        if (p->Unchanged)
+            p->Existing.reset();
+        else
+            p->File->Close();
     } catch (...) {
+        p->Existing.reset();
         p->File.reset();
-        DeleteFile(p->TempPath);
-        throw;
+        if (!p->TempPath.empty())
+            DeleteFile(p->TempPath);
+        return FailFromCurrentException();
     }
     p->File.reset();
+    // The hook sees a kept file too: it is this installation's file from now on.
     if (ReplaceHook) {
         try {
             ReplaceHook->BeforeReplace(p->DestPath, p->RelativePath);
         } catch (...) {
-            DeleteFile(p->TempPath);
+            if (!p->Unchanged)
+                DeleteFile(p->TempPath);
             throw;
         }
     }
-    if (!TFileStream::ReplaceFile(p->TempPath, p->DestPath)) {
+    if (!p->Unchanged && !TFileStream::ReplaceFile(p->TempPath, p->DestPath)) {
         DeleteFile(p->TempPath);
         return Fail("Cannot create file " + p->DestPath);
     }
@@ -547,10 +959,10 @@ void T7zReader::DiscardPendingFile() noexcept
     if (!Pending)
         return;
     std::unique_ptr<TPendingFile> p = std::move(Pending);
-    p->Stream->DetachHost();
-    p->Stream.Reset();
+    p->Existing.reset();
     p->File.reset();
-    DeleteFile(p->TempPath);
+    if (!p->TempPath.empty())
+        DeleteFile(p->TempPath);
 }
 
 THResult T7zReader::CryptoGetTextPassword(TBStr* password) noexcept

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "archive/I7zReader.h"
 #include "archive/T7zFormat.h"
@@ -9,11 +11,21 @@
 #include "archive/TPendingError.h"
 
 class TFileStream;
+class TItemWriter;
+class TWriterFeed;
+struct TWriteChunk;
 
 // The reader: one archive of one format through one load of the library. It is also the
 // callback object the library calls during Open and Extract. Callbacks never let an
 // exception out: they keep its text in Errors and answer a failure code, and the
 // operation raises the text once the library call has returned.
+//
+// Extracting to a folder, the library's thread only decodes: the items' files are created,
+// written, checked and renamed on a writer thread, in item order. A failure found there
+// stops the decoding at its next callback; failures found while decoding are queued
+// behind the items before them, so the first failing item is the one reported. A
+// non-solid archive is extracted by two readers at once when the machine has the cores
+// for it, each over half of the items.
 class T7zReader final : public T7zFormat,
                         public I7zReader,
                         public IArchiveOpenSetSubArchiveName,
@@ -74,14 +86,19 @@ private:
     ~T7zReader() override;
 
     // The file of the item being written by ExtractAllToFolder: a temporary file beside
-    // its destination, renamed over it only when the library reports the item good.
+    // its destination, renamed over it only when the library reports the item good. While
+    // the data matches a file already at the destination, nothing is written: an item
+    // that turns out the same keeps that file as it is.
     struct TPendingFile {
         std::string ItemPath;     // as the archive names it, for messages
         std::string RelativePath; // below the destination folder
         std::string TempPath;
         std::string DestPath;
         std::unique_ptr<TFileStream> File;
-        TComPtr<T7zStream> Stream;
+        std::unique_ptr<TFileStream> Existing;  // being compared against, not yet written
+        uint64_t ExistingSize = 0;
+        uint64_t Compared = 0;
+        bool Unchanged = false;  // nothing to rename: the destination already holds these bytes
     };
 
     void OpenInStream(IInStream* stream);
@@ -93,10 +110,31 @@ private:
     // One Extract call: clears the error slot, runs, cleans up, raises what failed.
     void RunExtract(const uint32_t* indices, uint32_t count, bool testOnly);
     void RaiseIfFailed(THResult code);
+    // The listed items (or all) to ExtractFolder through a writer thread.
+    void ExtractToFolderOnWriter(const uint32_t* indices, uint32_t count);
+    // Two disjoint halves of the items, balanced by size, when a second reader pays.
+    bool PlanTwoReaders(std::vector<uint32_t>& first, std::vector<uint32_t>& second);
+    bool ArchiveIsSolid();
+    uint64_t ItemDecoderMemory(uint32_t index);
+    void ExtractOnTwoReaders(const std::vector<uint32_t>& first, const std::vector<uint32_t>& second);
+    bool Stopping() const noexcept;
+
+    // Decoding side of an item written through the writer.
     THResult GetFolderStream(uint32_t index, ISequentialOutStream** outStream);
+    void EndFeed() noexcept;
+    void AbandonFeed() noexcept;
+    // Writer side: these run on the writer thread, one item at a time.
+    void OpenPendingFile(const std::string& itemPath, const std::string& relativePath,
+                         const std::string& destPath, uint64_t size);
+    void WritePendingChunk(const TWriteChunk& chunk);
+    void StopComparing(TPendingFile& p);
+    // Settles the item: replaces the destination with a completely good copy, keeps it
+    // when the copy is the same, or drops the copy.
     THResult FinishPendingFile(int32_t opRes);
     void DiscardPendingFile() noexcept;
+
     std::string ItemLabel(uint32_t index) noexcept;
+    // Keeps the failure (in item order while a writer runs) and answers E_ABORT.
     THResult Fail(const std::string& message) noexcept;
     THResult FailFromCurrentException() noexcept;
 
@@ -116,9 +154,20 @@ private:
     TArchiveWriteObserverFn ObserverFn = nullptr;
     IItemReplaceHook* ReplaceHook = nullptr;
     std::shared_ptr<TPendingError> Errors = std::make_shared<TPendingError>();
-    std::unique_ptr<TPendingFile> Pending;
-    // How the library reads zip names stored without the UTF-8 flag (see LegacyZipName.h).
-    bool LibraryReadsUtf8 = false;
+    std::unique_ptr<TPendingFile> Pending;  // the writer thread's item
     uint32_t CurrentIndex = 0;
     bool HaveCurrentIndex = false;
+
+    std::string LibraryName;      // for a second reader of the same archive
+    std::string ArchiveFileName;  // what OpenArchiveFile opened; empty for a caller's stream
+    // How the library reads zip names stored without the UTF-8 flag (see LegacyZipName.h).
+    bool LibraryReadsUtf8 = false;
+    std::unique_ptr<TItemWriter> Writer;  // while an extraction to a folder runs
+    TComPtr<T7zStream> FeedStream;        // the library's stream for the item being decoded
+    TWriterFeed* Feed = nullptr;          // its host, owned by it
+    std::atomic<bool> DecoderStopped{false};  // a failure is queued behind earlier items
+    std::atomic<bool> WriterFailed{false};
+    std::vector<char> CompareBuffer;  // the writer's, for reading a file already there
+    std::string EnsuredFolder;        // the writer's: the folder made for the last item
+    bool SharedErrors = false;  // one of two halves: the caller of both raises the error
 };

@@ -10,7 +10,7 @@ void TPendingError::Set(const std::string& text) noexcept
     } catch (...) {
         Text.clear();
     }
-    Has = true;
+    Has.store(true, std::memory_order_release);
 }
 
 bool TPendingError::Take(std::string& text)
@@ -29,10 +29,4 @@ void TPendingError::Clear()
     std::lock_guard<std::mutex> g(Lock);
     Text.clear();
     Has = false;
-}
-
-bool TPendingError::Pending()
-{
-    std::lock_guard<std::mutex> guard(Lock);
-    return Has;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <mutex>
 #include <string>
 
@@ -12,10 +13,11 @@ public:
     // The kept text, if any, and clears it.
     bool Take(std::string& text);
     void Clear();
-    bool Pending();
+    // True while an error is kept; cheap enough to ask on every callback.
+    bool Any() const { return Has.load(std::memory_order_acquire); }
 
 private:
     std::mutex Lock;
     std::string Text;
-    bool Has = false;
+    std::atomic<bool> Has{false};
 };

@@ -7,6 +7,8 @@
 #include <langinfo.h>
 #include <cstring>
 #include <map>
+#include <sched.h>
+#include <thread>
 
 std::string GetTempDir()
 {
@@ -49,6 +51,19 @@ uint16_t GetSystemDefaultLangID()
             return LangIdForLocaleName(v);
     }
     return 0x0409;
+}
+
+int ProcessorCount()
+{
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if (::sched_getaffinity(0, sizeof set, &set) == 0) {
+        const int n = CPU_COUNT(&set);
+        if (n > 0)
+            return n;
+    }
+    const unsigned hw = std::thread::hardware_concurrency();
+    return hw > 0 ? static_cast<int>(hw) : 1;
 }
 
 bool LocaleCodesetIsUtf8()

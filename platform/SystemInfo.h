@@ -11,5 +11,7 @@ std::string NewGuidString();
 uint16_t GetSystemDefaultLangID();
 // Maps a locale name such as "ru_RU.UTF-8" to its language identifier; 0x0409 when unknown.
 uint16_t LangIdForLocaleName(const std::string& locale);
+// Processors this process may run on (its affinity mask); at least 1.
+int ProcessorCount();
 // Whether the process's character type locale (LC_CTYPE) encodes text as UTF-8.
 bool LocaleCodesetIsUtf8();

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include "platform/Exception.h"
@@ -64,6 +65,20 @@ std::unique_ptr<TFileStream> TFileStream::CreateTemp(const std::string& folder, 
             return nullptr;
     }
     return nullptr;
+}
+
+std::unique_ptr<TFileStream> TFileStream::OpenExistingFile(const std::string& path, uint64_t& size)
+{
+    const int fd = Remember(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    if (fd < 0)
+        return nullptr;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return nullptr;
+    }
+    size = static_cast<uint64_t>(st.st_size);
+    return std::unique_ptr<TFileStream>(new TFileStream(fd, path));
 }
 
 std::unique_ptr<TFileStream> TFileStream::CreateUnnamed(const std::string& folder)
@@ -180,6 +195,56 @@ void TFileStream::SetSize(uint64_t size)
 {
     if (::ftruncate(Fd, static_cast<off_t>(size)) != 0)
         Fail("Cannot set the size of file");
+}
+
+bool TFileStream::ReadCachedAt(void* data, uint32_t size, uint64_t offset, uint32_t& got)
+{
+    got = 0;
+    auto* p = static_cast<char*>(data);
+    while (got < size) {
+        iovec v{p + got, size - got};
+        const ssize_t n = ::preadv2(Fd, &v, 1, static_cast<off_t>(offset + got), RWF_NOWAIT);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            if (errno == EAGAIN || errno == EOPNOTSUPP || errno == ENOSYS || errno == EINVAL)
+                return false;
+            Fail("Cannot read file");
+        }
+        if (n == 0)
+            break;
+        got += static_cast<uint32_t>(n);
+    }
+    return true;
+}
+
+void TFileStream::CopyFrom(TFileStream& source, uint64_t bytes)
+{
+    loff_t from = 0;
+    while (bytes > 0) {
+        const ssize_t n = ::copy_file_range(source.Fd, &from, Fd, nullptr, bytes, 0);
+        if (n > 0) {
+            bytes -= static_cast<uint64_t>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n == 0 || errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP)
+            break;
+        Fail("Cannot write file");
+    }
+    // File systems that cannot copy in the kernel: through a buffer.
+    char buf[64 * 1024];
+    while (bytes > 0) {
+        const ssize_t n = ::pread(source.Fd, buf, bytes < sizeof buf ? bytes : sizeof buf, from);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            source.Fail("Cannot read file");
+        Write(buf, static_cast<uint32_t>(n));
+        from += n;
+        bytes -= static_cast<uint64_t>(n);
+    }
 }
 
 void TFileStream::Close()

@@ -17,6 +17,9 @@ public:
     // writable by this process only until it is renamed; its path goes to tempPath.
     static std::unique_ptr<TFileStream> CreateTemp(const std::string& folder, std::string& tempPath);
 
+    // An existing regular file (not a link, not a folder), read-only; its size goes to size.
+    // nullptr when there is none.
+    static std::unique_ptr<TFileStream> OpenExistingFile(const std::string& path, uint64_t& size);
     // A file without a name in folder ("" is the current folder), readable and writable;
     // it disappears with the last descriptor, so a process that dies leaves nothing.
     // Path() opens the same file again while the stream lives. nullptr on failure.
@@ -39,6 +42,12 @@ public:
     uint64_t Seek(int64_t offset, uint32_t origin) override;
     uint64_t Size() override;
     void SetSize(uint64_t size) override;
+    // Reads up to size bytes at offset without moving the position, only from what the
+    // system holds in memory: false when the range would have to come from the disk.
+    // got is short only at the end of the file.
+    bool ReadCachedAt(void* data, uint32_t size, uint64_t offset, uint32_t& got);
+    // Appends the first bytes of source at the current position.
+    void CopyFrom(TFileStream& source, uint64_t bytes);
     // Closes the file, raising when the system reports a failure (a late write error).
     void Close();
     const std::string& Path() const { return FilePath; }

@@ -169,6 +169,18 @@ bool IsOpenHere(const std::string& path)
     return false;
 }
 
+int OpenCountHere(const std::string& path)
+{
+    const std::string target = fs::canonical(path).string();
+    int count = 0;
+    for (const auto& e : fs::directory_iterator("/proc/self/fd")) {
+        std::error_code ec;
+        if (fs::read_symlink(e.path(), ec).string() == target)
+            ++count;
+    }
+    return count;
+}
+
 uint32_t TMemoryStream::Read(void* data, uint32_t size)
 {
     const uint64_t n = Pos >= Data.size() ? 0 : std::min<uint64_t>(size, Data.size() - Pos);

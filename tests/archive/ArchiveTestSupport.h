@@ -51,6 +51,7 @@ void CraftZip(const std::string& kind, const std::string& out);
 void FlipByte(const std::string& path, int64_t offset);
 bool IsMapped(const std::string& path);      // in this process's memory map
 bool IsOpenHere(const std::string& path);    // one of this process's open files
+int OpenCountHere(const std::string& path);  // how many of this process's descriptors
 
 // A growable in-memory host stream.
 class TMemoryStream : public THostStream {

@@ -96,6 +96,17 @@ def main():
                 f.write("\n".join(expected) + "\n")
         elif kind == "empty":
             pass
+        elif kind in ("big-dup", "big-case"):
+            # Enough data for two readers, and one name twice (or twice by case).
+            for i in range(60):
+                entry(zf, "data/f%02d.bin" % i, bytes((i * 7 + k * 13) % 251 for k in range(40000)))
+            entry(zf, "dup.txt", b"first")
+            entry(zf, "data/g.bin", b"between")
+            entry(zf, "dup.txt" if kind == "big-dup" else "DUP.txt", b"second")
+        elif kind == "ordered-failures":
+            entry(zf, "a.txt", b"a")
+            entry(zf, "b.txt", b"b")
+            entry(zf, "../evil.txt", b"evil")
         else:
             raise SystemExit("unknown kind " + kind)
 
