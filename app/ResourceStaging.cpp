@@ -30,3 +30,8 @@ void StageResource(const std::string& type, const std::string& name, std::string
     SaveResourceToFile(type, name, path);
     staged = true;
 }
+
+bool EnterProgramFolder()
+{
+    return SetCurrentDir(ProgramFolder());
+}

@@ -35,8 +35,12 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QStackedWidget>
+#include <QTimer>
+#include <QWindow>
 
+#include <chrono>
 #include <exception>
+#include <thread>
 
 TFMain* FMain = nullptr;
 
@@ -55,6 +59,29 @@ Qt::WindowFlags BorderIcons(bool systemMenu)
     if (systemMenu)
         f |= Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint;
     return f;
+}
+
+// The staged library stays while a worker may still load it; it goes once none is left,
+// whether the event loop still runs or the application is quitting (the quit waits for
+// the worker first).
+void DeleteWhenWorkersEnd(const std::string& path)
+{
+    auto* poll = new QTimer(qApp);
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, path] {
+        if (ThUnPackFiles::LiveCount() > 0)
+            return;
+        poll->deleteLater();
+        if (FileExists(path))
+            DeleteFile(path);
+    });
+    poll->start(50);
+    QObject::connect(qApp, &QCoreApplication::aboutToQuit, qApp, [path] {
+        // A worker that has finished its body frees itself a moment later.
+        for (int i = 0; i < 100 && ThUnPackFiles::LiveCount() > 0; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        if (ThUnPackFiles::LiveCount() == 0 && FileExists(path))
+            DeleteFile(path);
+    });
 }
 }
 
@@ -253,6 +280,12 @@ void TFMain::showEvent(QShowEvent* event)
 
 void TFMain::closeEvent(QCloseEvent* event)
 {
+    // The window manager offers a close box (and Alt+F4) whatever hints the window gives:
+    // its close request during an installation asks first, as Exit does.
+    if (event->spontaneous() && InstallationRunning() && (FAsking || !ConfirmCancelInstall())) {
+        event->ignore();
+        return;
+    }
     FormClose();
     QWidget::closeEvent(event);
 }
@@ -276,8 +309,10 @@ void TFMain::FormShow()
     } catch (...) {
     }
     try {
+        // The loop ends without closing the window: FormClose does not run, and the files
+        // staged below stay behind.
         if (CompletePendingUpdate(exeName))
-            QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
     } catch (...) {
     }
     StartUpdateCheck(exeName);
@@ -293,8 +328,12 @@ void TFMain::FormClose()
     auto isStagedCopy = [&mine](const std::string& path) { return path.rfind(mine, 0) == 0; };
     if (ConfStaged && isStagedCopy(ConfPath) && FileExists(ConfPath))
         DeleteFile(ConfPath);
-    if (LibStaged && isStagedCopy(LibPath) && FileExists(LibPath))
-        DeleteFile(LibPath);
+    if (LibStaged && isStagedCopy(LibPath) && FileExists(LibPath)) {
+        if (ThUnPackFiles::LiveCount() == 0)
+            DeleteFile(LibPath);
+        else
+            DeleteWhenWorkersEnd(LibPath);
+    }
 }
 
 void TFMain::ApplyLanguage(uint16_t index)
@@ -473,12 +512,17 @@ void TFMain::SetSystemMenu(bool on)
 {
     if (HasSystemMenu() == on)
         return;
-    const bool visible = isVisible();
-    const QPoint pos = this->pos();
-    setWindowFlags(BorderIcons(on));
-    move(pos);
-    if (visible)
-        show();
+    const Qt::WindowFlags flags = BorderIcons(on);
+    // QWidget::setWindowFlags re-creates a shown window: it is unmapped and mapped again,
+    // and a window manager may lose it or place it anew. The platform window takes the
+    // new hints in place instead.
+    QWindow* handle = windowHandle();
+    if (handle && isVisible()) {
+        overrideWindowFlags(flags);
+        handle->setFlags(flags);
+    } else {
+        setWindowFlags(flags);
+    }
 }
 
 bool TFMain::HasSystemMenu() const
@@ -488,18 +532,31 @@ bool TFMain::HasSystemMenu() const
 
 void TFMain::BCancelClick()
 {
-    // A worker that has already ended may have freed itself: suspend only one still in being.
-    if (!InstallFinished && Installer && TThread::SuspendIfAlive(Installer)) {
-        if (ShowMessageBox(Text(31), TMsgButtons::YesNo) == TMsgResult::Yes) {
-            InstallFinished = true;
-            Installer->Resume();
+    if (InstallationRunning()) {
+        if (!FAsking && ConfirmCancelInstall())
             close();
-        } else {
-            Installer->Resume();
-        }
         return;
     }
     close();
+}
+
+bool TFMain::InstallationRunning() const
+{
+    return !InstallFinished && Installer && ThUnPackFiles::LiveCount() > 0;
+}
+
+bool TFMain::ConfirmCancelInstall()
+{
+    // A worker that has already ended may have freed itself: suspend only one still in being.
+    if (!TThread::SuspendIfAlive(Installer))
+        return true;
+    FAsking = true;
+    const bool yes = ShowMessageBox(Text(31), TMsgButtons::YesNo) == TMsgResult::Yes;
+    FAsking = false;
+    if (yes)
+        InstallFinished = true;
+    Installer->Resume();
+    return yes;
 }
 
 void TFMain::StartInstaller(const tFilesArray& files, const std::string& targetFolder)

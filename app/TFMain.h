@@ -104,9 +104,15 @@ private:
     QRect Geometry(int left, int top, int width, int height) const;
     void RelayoutLabels();
     void ShowPage(int index);
+    // A worker is installing and has not been told to stop.
+    bool InstallationRunning() const;
+    // Pauses the worker and asks whether to cancel; true when the user said Yes (the worker
+    // is then told to stop). Runs the worker on again either way.
+    bool ConfirmCancelInstall();
 
     double FScale = 1.0;
     bool FShown = false;
+    bool FAsking = false;  // the cancel question is open
 };
 
 // The running main window.

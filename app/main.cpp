@@ -1,3 +1,4 @@
+#include "app/ResourceStaging.h"
 #include "app/TFMain.h"
 #include "update/TfUpdMess.h"
 
@@ -7,6 +8,8 @@
 
 int main(int argc, char** argv)
 {
+    // Before anything resolves a bare file name.
+    EnterProgramFolder();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Setup"));
     QApplication::setApplicationDisplayName(QStringLiteral("Setup"));

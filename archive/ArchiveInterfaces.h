@@ -40,6 +40,28 @@ inline constexpr TPropId kpidName = 4;
 inline constexpr TPropId kpidIsDir = 6;
 inline constexpr TPropId kpidSize = 7;
 inline constexpr TPropId kpidCharacts = 47;  // a text of flag names, e.g. "UTF8" in zip
+inline constexpr TPropId kpidEncrypted = 15;
+inline constexpr TPropId kpidSplitBefore = 16;
+inline constexpr TPropId kpidSplitAfter = 17;
+// Archive properties.
+inline constexpr TPropId kpidOffset = 36;
+inline constexpr TPropId kpidPhySize = 44;
+inline constexpr TPropId kpidErrorFlags = 71;
+inline constexpr TPropId kpidWarningFlags = 72;
+inline constexpr TPropId kpidIsNotArcType = 84;
+
+// Bits of the archive's error and warning flags.
+inline constexpr uint32_t kArcFlagIsNotArc = 1u << 0;
+inline constexpr uint32_t kArcFlagHeadersError = 1u << 1;
+inline constexpr uint32_t kArcFlagEncryptedHeadersError = 1u << 2;
+inline constexpr uint32_t kArcFlagUnavailableStart = 1u << 3;
+inline constexpr uint32_t kArcFlagUnconfirmedStart = 1u << 4;
+inline constexpr uint32_t kArcFlagUnexpectedEnd = 1u << 5;
+inline constexpr uint32_t kArcFlagDataAfterEnd = 1u << 6;
+inline constexpr uint32_t kArcFlagUnsupportedMethod = 1u << 7;
+inline constexpr uint32_t kArcFlagUnsupportedFeature = 1u << 8;
+inline constexpr uint32_t kArcFlagDataError = 1u << 9;
+inline constexpr uint32_t kArcFlagCrcError = 1u << 10;
 
 struct TPropVariant {
     uint16_t vt = kVT_EMPTY;
@@ -171,6 +193,12 @@ protected:
 // Extraction ask modes and per-item operation results.
 inline constexpr int32_t kAskExtract = 0;
 inline constexpr int32_t kOpResultOK = 0;
+inline constexpr int32_t kOpResultUnsupportedMethod = 1;
+inline constexpr int32_t kOpResultDataError = 2;
+inline constexpr int32_t kOpResultCrcError = 3;
+inline constexpr int32_t kOpResultUnavailable = 4;
+inline constexpr int32_t kOpResultUnexpectedEnd = 5;
+inline constexpr int32_t kOpResultWrongPassword = 9;
 
 // Published interface ids: {23170F69-40C1-278A-0000-00yy00xx0000}.
 constexpr TGUID ArchiveIid(uint8_t group, uint8_t id)

@@ -11,6 +11,7 @@
 #include "archive/IItemReplaceHook.h"
 #include "archive/ItemPathCheck.h"
 #include "archive/LegacyZipName.h"
+#include "archive/TRarEndCheck.h"
 #include "archive/TItemWriter.h"
 #include "archive/TProgressSum.h"
 #include "archive/TWriterFeed.h"
@@ -18,6 +19,7 @@
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
 #include "platform/SystemInfo.h"
+#include "platform/TFilePermissions.h"
 #include "platform/TFileStream.h"
 
 namespace {
@@ -104,6 +106,25 @@ const char* OperationResultText(int32_t opRes)
     }
 }
 
+// A failed write: the folder that was to hold the file may be missing, which is not a
+// missing archive.
+TFailReason WriteFailReason(int error)
+{
+    const TFailReason r = FailReasonForSystemError(error);
+    return r == TFailReason::ArchiveMissing ? TFailReason::Other : r;
+}
+
+uint64_t VariantNumber(const TPropVariant& v, bool& present)
+{
+    present = true;
+    if (v.vt == kVT_UI8)
+        return v.uhVal;
+    if (v.vt == kVT_UI4)
+        return v.ulVal;
+    present = false;
+    return 0;
+}
+
 // Runs a clean-up when the scope ends, on every way out.
 template <class F>
 class TScopeExit {
@@ -188,12 +209,38 @@ TComPtr<IInArchive> T7zReader::LibraryArchive()
 void T7zReader::OpenArchiveFile(const std::string& fileName)
 {
     std::unique_ptr<TFileStream> file = TFileStream::OpenRead(fileName);
-    if (!file)
-        throw EArchiveError("Cannot open file " + fileName);
+    if (!file) {
+        const TFailReason reason = FailReasonForSystemError(TFileStream::LastErrorCode());
+        throw EArchiveError("Cannot open file " + fileName,
+                            reason == TFailReason::ArchiveMissing ? reason : TFailReason::Other);
+    }
     TComPtr<T7zStream> stream(new T7zStream(file.release(), TStreamOwnership::Owned, Errors));
     ArchiveFileName.clear();
     OpenInStream(static_cast<IInStream*>(stream.Get()));
+    CheckRarEnd(fileName);
     ArchiveFileName = fileName;
+}
+
+void T7zReader::CheckRarEnd(const std::string& fileName)
+{
+    std::unique_ptr<TFileStream> file = TFileStream::OpenRead(fileName);
+    if (!file)
+        return;
+    TPropVariant v;
+    LibraryArchive()->GetArchiveProperty(kpidOffset, &v);
+    bool present = false;
+    const uint64_t start = VariantNumber(v, present);
+    ClearPropVariant(v);
+    bool complete = true;
+    try {
+        complete = TRarEndCheck::Complete(*file, start);
+    } catch (const Exception&) {
+        // Unreadable now: the extraction's own reads will say so.
+    }
+    if (!complete) {
+        CloseArchive();
+        throw EArchiveError("Unexpected end of archive", TFailReason::Truncated);
+    }
 }
 
 void T7zReader::OpenArchiveStream(IInStream* stream)
@@ -206,6 +253,13 @@ void T7zReader::OpenInStream(IInStream* stream)
 {
     if (!stream)
         throw EArchiveError("No archive stream given");
+    HaveCurrentIndex = false;
+    HaveOpenedSize = false;
+    IStreamGetSize* sizer = nullptr;
+    if (stream->QueryInterface(IID_IStreamGetSize, reinterpret_cast<void**>(&sizer)) == kS_OK && sizer) {
+        HaveOpenedSize = sizer->GetSize(&OpenedSize) == kS_OK;
+        sizer->Release();
+    }
     // RAR 1.5-4.x and RAR5 have a handler each, and each answers "not my format" for the
     // other's files: a ".rar" is offered to the second before the open counts as failed.
     const TGUID asked = FormatId;
@@ -213,7 +267,8 @@ void T7zReader::OpenInStream(IInStream* stream)
     uint64_t start = 0;
     const bool rewindable = rar && stream->Seek(0, kSeekCurrent, &start) == kS_OK;
     THResult rc = OpenWithLibrary(stream);
-    if (rewindable && rc == kS_FALSE && !Errors->Any()) {
+    // A refused password means the first handler knew the file as its own.
+    if (rewindable && rc == kS_FALSE && !Errors->Any() && !PasswordRefused) {
         DropLibraryArchive();
         FormatId = asked == CLSID_FormatRar ? CLSID_FormatRar5 : CLSID_FormatRar;
         rc = stream->Seek(static_cast<int64_t>(start), kSeekSet, nullptr);
@@ -226,6 +281,13 @@ void T7zReader::OpenInStream(IInStream* stream)
         }
     }
     RaiseIfFailed(rc);
+    try {
+        CheckArchiveState();
+    } catch (...) {
+        // A damaged archive is not left open half-usable.
+        CloseArchive();
+        throw;
+    }
 }
 
 THResult T7zReader::OpenWithLibrary(IInStream* stream)
@@ -233,6 +295,47 @@ THResult T7zReader::OpenWithLibrary(IInStream* stream)
     TComPtr<IInArchive> archive = LibraryArchive();
     Errors->Clear();
     return archive->Open(stream, &kMaxCheckStartPosition, static_cast<IArchiveOpenCallback*>(this));
+}
+
+void T7zReader::CheckArchiveState()
+{
+    IInArchive* archive = LibraryArchive().Get();
+    auto number = [archive](TPropId id, bool& present) {
+        TPropVariant v;
+        archive->GetArchiveProperty(id, &v);
+        const uint64_t n = VariantNumber(v, present);
+        ClearPropVariant(v);
+        return n;
+    };
+    TPropVariant v;
+    archive->GetArchiveProperty(kpidIsNotArcType, &v);
+    const bool notArcType = v.vt == kVT_BOOL && v.boolVal != 0;
+    ClearPropVariant(v);
+    if (notArcType)
+        throw EArchiveError("The file is not an archive of its type");
+
+    bool present = false;
+    const uint32_t errors = static_cast<uint32_t>(number(kpidErrorFlags, present));
+    const uint32_t warnings = static_cast<uint32_t>(number(kpidWarningFlags, present));
+    // Data after the end or an unconfirmed start leave every item whole; the rest do not.
+    const uint32_t harmless = kArcFlagDataAfterEnd | kArcFlagUnconfirmedStart | kArcFlagUnsupportedFeature;
+    const uint32_t bad = errors | (warnings & ~harmless);
+    if (bad & (kArcFlagUnexpectedEnd | kArcFlagUnavailableStart))
+        throw EArchiveError("Unexpected end of archive", TFailReason::Truncated);
+    if (bad & kArcFlagEncryptedHeadersError)
+        throw EArchiveError("The archive's headers are encrypted", TFailReason::Encrypted);
+    if (bad & (kArcFlagHeadersError | kArcFlagDataError | kArcFlagCrcError))
+        throw EArchiveError("The archive's headers are damaged", TFailReason::DataError);
+    if (bad & kArcFlagIsNotArc)
+        throw EArchiveError("The file is not an archive of its type");
+    if (bad & kArcFlagUnsupportedMethod)
+        throw EArchiveError("The archive uses an unsupported method");
+
+    bool havePhy = false, haveOffset = false;
+    const uint64_t phy = number(kpidPhySize, havePhy);
+    const uint64_t offset = number(kpidOffset, haveOffset);
+    if (havePhy && HaveOpenedSize && phy + (haveOffset ? offset : 0) > OpenedSize)
+        throw EArchiveError("Unexpected end of archive", TFailReason::Truncated);
 }
 
 void T7zReader::CloseArchive()
@@ -316,12 +419,22 @@ bool T7zReader::ItemIsFolder(uint32_t index)
     return folder;
 }
 
+bool T7zReader::ItemFlag(uint32_t index, TPropId propId)
+{
+    TPropVariant v;
+    ReadProperty(index, propId, v);
+    const bool set = v.vt == kVT_BOOL && v.boolVal != 0;
+    ClearPropVariant(v);
+    return set;
+}
+
 void T7zReader::RunExtract(const uint32_t* indices, uint32_t count, bool testOnly)
 {
     TComPtr<IInArchive> archive = LibraryArchive();
     if (!SharedErrors)
         Errors->Clear();
     HaveCurrentIndex = false;
+    PasswordRefused = false;
     DecoderStopped = false;
     WriterFailed = false;
     EnsuredFolder.clear();
@@ -334,20 +447,30 @@ void T7zReader::RunExtract(const uint32_t* indices, uint32_t count, bool testOnl
         Writer->Drain();
     DiscardPendingFile();
     RaiseIfFailed(rc);
+    // Damage found only while reading (a zip whose end went missing) shows here.
+    CheckArchiveState();
 }
 
 // An error kept by a callback outranks the code: the code is only its echo, and the
 // library may even answer 0 after a callback failed.
 void T7zReader::RaiseIfFailed(THResult code)
 {
-    std::string text;
+    std::string text, item;
+    TFailReason reason = TFailReason::Other;
     if (SharedErrors) {
         // Left for the caller of both halves, which knows which failure came first.
         if (Errors->Any())
             throw EArchiveError("");
-    } else if (Errors->Take(text)) {
-        throw EArchiveError(text);
+    } else if (Errors->Take(text, reason, item)) {
+        if (item.empty() && HaveCurrentIndex)
+            item = ItemLabel(CurrentIndex);
+        if (reason == TFailReason::Other && PasswordRefused)
+            reason = TFailReason::Encrypted;
+        throw EArchiveError(text, reason, item);
     }
+    if (code != kS_OK && PasswordRefused)
+        throw EArchiveError(ResultCodeText(code), TFailReason::Encrypted,
+                            HaveCurrentIndex ? ItemLabel(CurrentIndex) : std::string());
     CheckResult(code);
 }
 
@@ -523,10 +646,17 @@ void T7zReader::ExtractOnTwoReaders(const std::vector<uint32_t>& first, const st
     struct TOutcome {
         bool Failed = false;
         std::string Text;
+        TFailReason Reason = TFailReason::Other;
+        std::string Item;
     };
     auto run = [](T7zReader& reader, const std::vector<uint32_t>& items, TOutcome& out) noexcept {
         try {
             reader.ExtractToFolderOnWriter(items.data(), static_cast<uint32_t>(items.size()));
+        } catch (const EArchiveError& e) {
+            out.Failed = true;
+            out.Text = e.what();
+            out.Reason = e.Reason();
+            out.Item = e.Item();
         } catch (const std::exception& e) {
             out.Failed = true;
             out.Text = e.what();
@@ -548,13 +678,14 @@ void T7zReader::ExtractOnTwoReaders(const std::vector<uint32_t>& first, const st
         run(*other, second, theirs);
 
     // A kept text is the failure that stopped both; a bare code is that half's own.
-    std::string text;
-    if (Errors->Take(text))
-        throw EArchiveError(text);
+    std::string text, item;
+    TFailReason reason = TFailReason::Other;
+    if (Errors->Take(text, reason, item))
+        throw EArchiveError(text, reason, item);
     if (mine.Failed)
-        throw EArchiveError(mine.Text);
+        throw EArchiveError(mine.Text, mine.Reason, mine.Item);
     if (theirs.Failed)
-        throw EArchiveError(theirs.Text);
+        throw EArchiveError(theirs.Text, theirs.Reason, theirs.Item);
 }
 
 void T7zReader::SetPasswordSource(void* sender, TArchivePasswordFn fn)
@@ -598,10 +729,10 @@ TGUID T7zReader::GetFormatId()
 
 // --- callbacks: no exception may leave them ------------------------------------------
 
-THResult T7zReader::Fail(const std::string& message) noexcept
+THResult T7zReader::Fail(const std::string& message, TFailReason reason, const std::string& item) noexcept
 {
     if (TItemWriter::OnWriterThread()) {
-        Errors->Set(message);
+        Errors->Set(message, reason, item);
         WriterFailed = true;
         return kE_ABORT;
     }
@@ -609,21 +740,49 @@ THResult T7zReader::Fail(const std::string& message) noexcept
         // Items handed over before this one may still fail; theirs come first.
         DecoderStopped = true;
         try {
-            Writer->Post([this, message] { Fail(message); });
+            Writer->Post([this, message, reason, item] { Fail(message, reason, item); });
             return kE_ABORT;
         } catch (...) {
         }
     }
-    Errors->Set(message);
+    Errors->Set(message, reason, item);
     return kE_ABORT;
+}
+
+TFailReason T7zReader::ReasonForResult(int32_t opRes) const noexcept
+{
+    if (PasswordRefused)
+        return TFailReason::Encrypted;
+    switch (opRes) {
+    case kOpResultUnsupportedMethod: return TFailReason::Other;
+    case kOpResultUnavailable:
+    case kOpResultUnexpectedEnd: return TFailReason::Truncated;
+    case kOpResultWrongPassword: return TFailReason::Encrypted;
+    default: return TFailReason::DataError;
+    }
 }
 
 // Called from a catch block only.
 THResult T7zReader::FailFromCurrentException() noexcept
 {
     std::string text = "Unknown error in an archive callback";
+    std::string item;
+    TFailReason reason = TFailReason::Other;
     try {
         throw;
+    } catch (const EArchiveError& e) {
+        try {
+            text = e.what();
+            item = e.Item();
+        } catch (...) {
+        }
+        reason = e.Reason();
+    } catch (const Exception& e) {
+        try {
+            text = e.what();
+        } catch (...) {
+        }
+        reason = WriteFailReason(e.SystemError());
     } catch (const std::exception& e) {
         try {
             text = e.what();
@@ -631,7 +790,14 @@ THResult T7zReader::FailFromCurrentException() noexcept
         }
     } catch (...) {
     }
-    return Fail(text);
+    // The writer may be an item behind the decoder: its own item is the one that failed.
+    if (item.empty() && TItemWriter::OnWriterThread() && Pending) {
+        try {
+            item = Pending->ItemPath;
+        } catch (...) {
+        }
+    }
+    return Fail(text, reason, item);
 }
 
 std::string T7zReader::ItemLabel(uint32_t index) noexcept
@@ -712,6 +878,9 @@ THResult T7zReader::GetStream(uint32_t index, ISequentialOutStream** outStream, 
             return kE_ABORT;
         if (askExtractMode != kAskExtract)
             return kS_OK;
+        THResult refused = kS_OK;
+        if (RefuseItem(index, refused))
+            return refused;
         if (ItemStream) {
             TComPtr<T7zStream> s(new T7zStream(ItemStream, TStreamOwnership::Borrowed, Errors));
             s->SetWriteObserver(ObserverSender, ObserverFn);
@@ -728,18 +897,37 @@ THResult T7zReader::GetStream(uint32_t index, ISequentialOutStream** outStream, 
     }
 }
 
+bool T7zReader::RefuseItem(uint32_t index, THResult& result)
+{
+    if (ItemIsFolder(index))
+        return false;
+    // A part of an item is never a good copy of it: the rest lies in a volume not supplied.
+    if (ItemFlag(index, kpidSplitBefore) || ItemFlag(index, kpidSplitAfter)) {
+        const std::string item = ItemLabel(index);
+        result = Fail("Item continues in another volume: " + item, TFailReason::SplitItem, item);
+        return true;
+    }
+    if (ItemFlag(index, kpidEncrypted) && !PasswordKnown && !PasswordFn) {
+        const std::string item = ItemLabel(index);
+        result = Fail("Item is encrypted: " + item, TFailReason::Encrypted, item);
+        return true;
+    }
+    return false;
+}
+
 THResult T7zReader::GetFolderStream(uint32_t index, ISequentialOutStream** outStream)
 {
     const std::wstring itemPath = ItemPath(index);
     std::wstring relative;
     if (!MakeSafeRelativePath(itemPath, relative))
-        return Fail("Item path leads out of the destination folder: " + WideToSystem(itemPath));
+        return Fail("Item path leads out of the destination folder: " + WideToSystem(itemPath),
+                    TFailReason::UnsafePath, WideToSystem(itemPath));
     // Folders come into being only on the way to a file.
     if (ItemIsFolder(index))
         return kS_OK;
     const std::string dest = ExtractFolder + WideToSystem(relative);
     if (relative.empty())
-        return Fail("Cannot create file " + dest);
+        return Fail("Cannot create file " + dest, TFailReason::Other, WideToSystem(itemPath));
     const uint64_t size = ItemSize(index);
     const std::string label = WideToSystem(itemPath), below = WideToSystem(relative);
     Writer->Post([this, label, below, dest, size] {
@@ -808,7 +996,8 @@ void T7zReader::OpenPendingFile(const std::string& itemPath, const std::string& 
     pending->DestPath = destPath;
     const bool replacing = EntryExists(destPath);
     if (replacing && (DirectoryExists(destPath) || TFileStream::IsReadOnlyFile(destPath))) {
-        Fail("Cannot create file " + destPath);
+        Fail("Cannot create file " + destPath,
+             DirectoryExists(destPath) ? TFailReason::Other : TFailReason::ReadOnly, itemPath);
         return;
     }
     // A file of the item's size may already hold its bytes (the same mod installed again):
@@ -823,7 +1012,7 @@ void T7zReader::OpenPendingFile(const std::string& itemPath, const std::string& 
     } else {
         pending->File = TFileStream::CreateTemp(folder, pending->TempPath);
         if (!pending->File) {
-            Fail("Cannot create file " + destPath);
+            Fail("Cannot create file " + destPath, WriteFailReason(TFileStream::LastErrorCode()), itemPath);
             return;
         }
     }
@@ -863,7 +1052,8 @@ void T7zReader::StopComparing(TPendingFile& p)
     const std::string folder = ExtractFilePath(p.DestPath);
     p.File = TFileStream::CreateTemp(folder, p.TempPath);
     if (!p.File)
-        throw EArchiveError("Cannot create file " + p.DestPath);
+        throw EArchiveError("Cannot create file " + p.DestPath, WriteFailReason(TFileStream::LastErrorCode()),
+                            p.ItemPath);
     p.File->CopyFrom(*p.Existing, p.Compared);
     p.Existing.reset();
 }
@@ -894,7 +1084,8 @@ THResult T7zReader::SetOperationResult(int32_t opRes) noexcept
         }
         if (opRes != kOpResultOK) {
             const std::string label = HaveCurrentIndex ? ItemLabel(CurrentIndex) : std::string("an item");
-            return Fail("Cannot extract " + label + ": " + OperationResultText(opRes));
+            return Fail("Cannot extract " + label + ": " + OperationResultText(opRes), ReasonForResult(opRes),
+                        HaveCurrentIndex ? label : std::string());
         }
         return kS_OK;
     } catch (...) {
@@ -914,7 +1105,8 @@ THResult T7zReader::FinishPendingFile(int32_t opRes)
             DeleteFile(p->TempPath);
         if (WriterFailed)
             return kE_ABORT;
-        return Fail("Cannot extract " + p->ItemPath + ": " + OperationResultText(opRes));
+        return Fail("Cannot extract " + p->ItemPath + ": " + OperationResultText(opRes), ReasonForResult(opRes),
+                    p->ItemPath);
     }
     try {
         if (p->Existing) {
@@ -935,6 +1127,10 @@ THResult T7zReader::FinishPendingFile(int32_t opRes)
         return FailFromCurrentException();
     }
     p->File.reset();
+    // A replaced file keeps the permissions it had (a script stays runnable, a private
+    // file private).
+    if (!p->Unchanged)
+        TFilePermissions::CopyPermissionBits(p->DestPath, p->TempPath);
     // The hook sees a kept file too: it is this installation's file from now on.
     if (ReplaceHook) {
         try {
@@ -946,8 +1142,9 @@ THResult T7zReader::FinishPendingFile(int32_t opRes)
         }
     }
     if (!p->Unchanged && !TFileStream::ReplaceFile(p->TempPath, p->DestPath)) {
+        const TFailReason reason = WriteFailReason(TFileStream::LastErrorCode());
         DeleteFile(p->TempPath);
-        return Fail("Cannot create file " + p->DestPath);
+        return Fail("Cannot create file " + p->DestPath, reason, p->ItemPath);
     }
     if (ReplaceHook)
         ReplaceHook->AfterReplace(p->DestPath, p->RelativePath);
@@ -985,6 +1182,7 @@ THResult T7zReader::CryptoGetTextPassword(TBStr* password) noexcept
             PasswordKnown = true;
             return kS_OK;
         }
+        PasswordRefused = true;
         return kS_FALSE;
     } catch (...) {
         return FailFromCurrentException();

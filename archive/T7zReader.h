@@ -107,6 +107,15 @@ private:
     void ReadProperty(uint32_t index, TPropId propId, TPropVariant& value);
     std::wstring ReadText(uint32_t index, TPropId propId);
     std::wstring ItemText(uint32_t index, TPropId propId);
+    bool ItemFlag(uint32_t index, TPropId propId);
+    // Raises when the library's archive-level flags, or a physical size beyond the end of
+    // the file, say that the archive is damaged or incomplete.
+    void CheckArchiveState();
+    // Raises when the file is a RAR archive that stops before its end-of-archive block.
+    void CheckRarEnd(const std::string& fileName);
+    // An item that cannot be written whole: split over volumes, or encrypted without a
+    // password. Fails (keeping the error) and answers true; false when the item may go.
+    bool RefuseItem(uint32_t index, THResult& result);
     // One Extract call: clears the error slot, runs, cleans up, raises what failed.
     void RunExtract(const uint32_t* indices, uint32_t count, bool testOnly);
     void RaiseIfFailed(THResult code);
@@ -135,8 +144,10 @@ private:
 
     std::string ItemLabel(uint32_t index) noexcept;
     // Keeps the failure (in item order while a writer runs) and answers E_ABORT.
-    THResult Fail(const std::string& message) noexcept;
+    THResult Fail(const std::string& message, TFailReason reason = TFailReason::Other,
+                  const std::string& item = std::string()) noexcept;
     THResult FailFromCurrentException() noexcept;
+    TFailReason ReasonForResult(int32_t opRes) const noexcept;
 
     TComPtr<IInArchive> LibArchive;
     void* PasswordSender = nullptr;
@@ -157,6 +168,11 @@ private:
     std::unique_ptr<TPendingFile> Pending;  // the writer thread's item
     uint32_t CurrentIndex = 0;
     bool HaveCurrentIndex = false;
+    // The size of the stream opened last, for the physical size check; 0 when unknown.
+    uint64_t OpenedSize = 0;
+    bool HaveOpenedSize = false;
+    // A password was asked for and none could be given.
+    std::atomic<bool> PasswordRefused{false};
 
     std::string LibraryName;      // for a second reader of the same archive
     std::string ArchiveFileName;  // what OpenArchiveFile opened; empty for a caller's stream

@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "platform/Exception.h"
 #include "platform/THostStream.h"
 
 T7zStream::T7zStream(THostStream* host, TStreamOwnership ownership,
@@ -70,6 +71,8 @@ THResult T7zStream::Failed(const char* fallback) noexcept
     if (Errors) {
         try {
             throw;
+        } catch (const Exception& e) {
+            Errors->Set(e.what(), FailReasonForSystemError(e.SystemError()), std::string());
         } catch (const std::exception& e) {
             Errors->Set(e.what());
         } catch (...) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "archive/TFailReason.h"
 #include "archive/TInstallControls.h"
 #include "archive/tFilesArray.h"
 #include "platform/TThread.h"
@@ -39,7 +40,13 @@ protected:
 
 private:
     void UnpackAll();
+    // Keeps what the failure message's details will say.
+    void NoteFailure(const std::string& item, TFailReason reason, const std::string& text);
 
     TInstallControls FControls;
+    std::string FCurrentEntry;  // the archive being installed
+    std::string FFailedItem;
+    TFailReason FFailReason = TFailReason::Other;
+    std::string FFailText;
     std::unique_ptr<TInstallRecorder> FRecorder;
 };

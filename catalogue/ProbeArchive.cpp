@@ -73,7 +73,9 @@ TProbeResult ProbeArchive(const std::string& path, TFileNameList* files)
     // Catalogue names are text from whoever packed the mods: "../" or an absolute name
     // must not make the probe open files elsewhere.
     std::string file;
-    if (!TPathResolver::ResolveInside(ProgramFolder(), path, file) || !FileExists(file))
+    if (!TPathResolver::ResolveInside(ProgramFolder(), path, file))
+        return {false, 1, FileExists(path)};
+    if (!FileExists(file))
         return {false, 1};
 
     TGUID formatId{};

@@ -12,6 +12,9 @@ struct TProbeResult {
     bool Usable = false;
     // 0 usable, 1 not found, 2 format not known (or unreadable), 3 empty.
     std::uint16_t Code = 0;
+    // Code 1 for an entry that exists but leads out of the program's folder (through a
+    // link): refused rather than missing.
+    bool Refused = false;
 };
 
 // Opens the archive at a full path once, through a reader on LibPath, and counts its

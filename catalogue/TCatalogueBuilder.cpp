@@ -124,7 +124,9 @@ bool TCatalogueBuilder::AnalyseFolder(const std::string& name, std::uint16_t gro
                 (*FListings)[path] = std::move(files);
             if (!probe.Usable)
                 FInaccessible = true;
-            const bool add = probe.Usable || (probe.Code != 1 && !HideInaccessible());
+            // A file the search found but the probe refused (a link out of the program's
+            // folder) is shown with the not-found note rather than dropped unseen.
+            const bool add = probe.Usable || ((probe.Code != 1 || probe.Refused) && !HideInaccessible());
             if (!add)
                 continue;
             const QString text = QString::fromStdString(entry.Name);

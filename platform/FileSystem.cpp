@@ -61,6 +61,11 @@ std::string GetCurrentDir()
     return ::getcwd(buf, sizeof buf) ? std::string(buf) : std::string();
 }
 
+bool SetCurrentDir(const std::string& path)
+{
+    return !path.empty() && ::chdir(path.c_str()) == 0;
+}
+
 namespace {
 thread_local int LastError = 0;
 

@@ -10,6 +10,7 @@ bool DeleteFile(const std::string& path);
 // Rename that never replaces an existing target (MoveFile semantics).
 bool MoveFileNoReplace(const std::string& from, const std::string& to);
 std::string GetCurrentDir();
+bool SetCurrentDir(const std::string& path);
 // A second name for an existing file; never replaces what is at newName.
 bool HardLink(const std::string& existing, const std::string& newName);
 // A full copy of a file under a name that must not exist yet, flushed to the disk before

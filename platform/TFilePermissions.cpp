@@ -15,6 +15,14 @@ bool TFilePermissions::CopyExecuteBits(const std::string& from, const std::strin
     return ::chmod(to.c_str(), wanted) == 0;
 }
 
+bool TFilePermissions::CopyPermissionBits(const std::string& from, const std::string& to)
+{
+    struct stat src {};
+    if (::stat(from.c_str(), &src) != 0 || !S_ISREG(src.st_mode))
+        return false;
+    return ::chmod(to.c_str(), src.st_mode & 0777) == 0;
+}
+
 bool TFilePermissions::IsExecutable(const std::string& path)
 {
     return ::access(path.c_str(), X_OK) == 0;

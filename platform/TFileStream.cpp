@@ -119,6 +119,11 @@ std::string TFileStream::LastErrorText()
     return std::strerror(LastErrno);
 }
 
+int TFileStream::LastErrorCode()
+{
+    return LastErrno;
+}
+
 TFileStream::TFileStream(int fd, std::string path) : Fd(fd), FilePath(std::move(path)) {}
 
 TFileStream::~TFileStream()
@@ -130,7 +135,8 @@ TFileStream::~TFileStream()
 void TFileStream::Fail(const char* what) const
 {
     const int e = errno;
-    throw Exception(std::string(what) + " " + FilePath + ": " + std::strerror(e));
+    LastErrno = e;
+    throw Exception(std::string(what) + " " + FilePath + ": " + std::strerror(e), e);
 }
 
 uint32_t TFileStream::Read(void* data, uint32_t size)

@@ -32,6 +32,8 @@ public:
     static bool IsReadOnlyFile(const std::string& path);
     // The system's text for the last failed call of this class.
     static std::string LastErrorText();
+    // The error number (errno) of that call.
+    static int LastErrorCode();
 
     ~TFileStream() override;
     TFileStream(const TFileStream&) = delete;

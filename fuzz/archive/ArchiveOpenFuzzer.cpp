@@ -8,6 +8,7 @@
 #include "archive/ArchiveBinding.h"
 #include "archive/ItemPathCheck.h"
 #include "archive/T7zStream.h"
+#include "archive/TRarEndCheck.h"
 #include "archive/WideText.h"
 #include "platform/THostStream.h"
 
@@ -93,6 +94,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     static I7zReaderPtr zip = CreateArchiveReader(CLSID_FormatZip, SETUP_FUZZ_7Z_LIBRARY);
     Probe(*sevenZip, data, size);
     Probe(*zip, data, size);
+    // The RAR block walk, on the bytes as they are and behind both signatures.
+    for (const char* sig : {"", "Rar!\x1A\x07\x00", "Rar!\x1A\x07\x01\x00"}) {
+        std::string bytes(sig, sig[0] ? (sig[6] == 0 ? 7 : 8) : 0);
+        bytes.append(reinterpret_cast<const char*>(data), size);
+        TInput rar(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+        TRarEndCheck::Complete(rar, 0);
+    }
     // The path check and the text conversion on their own.
     std::wstring rel;
     const std::wstring wide = SystemToWide(std::string(reinterpret_cast<const char*>(data), size));

@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QtTest>
 
+#include <fstream>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -305,6 +306,28 @@ private slots:
         QCOMPARE(p.Node(1)->StateIndex(), 2);
         QCOMPARE(p.Node(4)->StateIndex(), 1);
         QCOMPARE(p.Node(5)->StateIndex(), 2);
+    }
+
+    void cutArchivesAndLinksOutAreNotedInTheAnalysis()
+    {
+        TPage p;
+        p.folder.WriteCatalogue(Comments);
+        // An interrupted download: a zip that ends where its second item would start.
+        p.folder.Write("../src/1.txt", "one");
+        p.folder.Write("../src/2.txt", "two");
+        QVERIFY(Run7z({"a", "-tzip", "../full.zip", "."}, p.folder.Root + "/src"));
+        std::ifstream zip(p.folder.Root + "/full.zip", std::ios::binary);
+        const std::string full((std::istreambuf_iterator<char>(zip)), std::istreambuf_iterator<char>());
+        p.folder.Write("M/a-cut.zip", full.substr(0, full.find("PK\x03\x04", 4)));
+        // A link to a real archive outside the program's folder.
+        p.folder.Archive("../outside.7z");
+        QVERIFY(::symlink((p.folder.Root + "/outside.7z").c_str(), (p.folder.Program + "M/b-link.7z").c_str()) == 0);
+        p.folder.Archive("M/c-ok.zip");
+        p.Build(false);
+        QCOMPARE(p.Lines(), (QStringList{"0 0 M", "1 0 File \"a-cut.zip\" format is not known #1",
+                                         "1 0 File \"b-link.7z\" not found #1", "1 1 c-ok.zip #1"}));
+        p.Build(true);
+        QCOMPARE(p.Lines(), (QStringList{"0 0 M", "1 2 c-ok.zip #1"}));
     }
 
     void emptyAndDamagedArchivesGetTheirNotes()

@@ -258,3 +258,26 @@ TEST_F(UpdateEndToEnd, BuildStartedUnderTheOldNamePutsSetupBack)
     EXPECT_EQ(GetFileBuild(Prog + "Setup"), 40);
     EXPECT_FALSE(Exists(Prog + "Setup.oldupdate"));
 }
+
+TEST_F(UpdateEndToEnd, StartUpSwapQuitsWithoutClosingTheWindow)
+{
+    // A swap left pending: build 40 completes it at start and quits at once. Only closing
+    // the window deletes staged files, so its copies stay; so do build 41's, ended by the
+    // test's timer without a close.
+    InstallBuild("SetupBuild40");
+    fs::copy_file(Bin("SetupBuild41"), Prog + "Setup.newupdate");
+    QProcess p;
+    Prepare(p, {QString::fromStdString(Prog + "Setup")}, false);
+    QProcessEnvironment env = p.processEnvironment();
+    env.remove("SETUP_TEST_QUIT_AFTER_CHECK");
+    env.insert("SETUP_TEST_QUIT_AFTER_MS", "1500");
+    p.setProcessEnvironment(env);
+    p.start();
+    ASSERT_TRUE(p.waitForFinished(40000));
+    ASSERT_TRUE(WaitFor([&] { return Logged("timeout 41") && Settled(); }, 30000)) << Log();
+    EXPECT_TRUE(Logged("quit 40") && !Logged("timeout 40")) << Log();
+    int left = 0;
+    for (const auto& dir : fs::directory_iterator(Tmp))
+        left += Exists(dir.path().string() + "/Setup.dll") && Exists(dir.path().string() + "/Setup.conf");
+    EXPECT_EQ(left, 2);
+}

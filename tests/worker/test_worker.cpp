@@ -417,7 +417,8 @@ private slots:
         w->StartInstaller({a.toStdString(), b.toStdString(), c.toStdString()}, target.toStdString());
         QVERIFY(WaitWorkersEnded());
 
-        QCOMPARE(FBoxes.Texts, QStringList{Row(32, 1)});
+        QCOMPARE(FBoxes.Texts.size(), 1);
+        QCOMPARE(FBoxes.Texts[0].section(QStringLiteral("\n\n"), 0, 0), Row(32, 1));  // then the details
         QCOMPARE(mainAt, 1);
         QCOMPARE(mainMax, 3);
         QCOMPARE(updaters, 0);
@@ -543,9 +544,12 @@ private slots:
         QCOMPARE(FBoxes.Texts, QStringList{Row(31, 1)});
         QVERIFY(!w->isVisible());
         QVERIFY(InstallFinished);
+        // The worker still holds the staged library: it goes only once the worker has ended.
+        QVERIFY(QFile::exists(QString::fromStdString(LibPath)));
         Installer->Resume();
 
         QVERIFY(WaitWorkersEnded());
+        QTRY_VERIFY(!QFile::exists(QString::fromStdString(LibPath)));
         QCOMPARE(w->PBMain->value(), 1);
         QCOMPARE(w->PCFrames->currentIndex(), int(TFMain::PageProgress));  // no final page
         QCOMPARE(TreeDigest(target), TreeDigest(Path(QStringLiteral("ref"))));  // all of a, none of b
@@ -563,6 +567,53 @@ private slots:
         QVERIFY(w->HasSystemMenu());
         QVERIFY(InstallFinished);
         QVERIFY(FBoxes.Texts.isEmpty());
+    }
+
+    // --- What the failure message says ---
+
+    void failureDetailsSayWhatWentWrong_data()
+    {
+        QTest::addColumn<QString>("archive");
+        QTest::addColumn<int>("lang");
+        QTest::addColumn<QString>("phrase");
+        // A zip cut between items that reached the worker; a piece of a volume set; an
+        // archive deleted after the catalogue probed it.
+        QTest::newRow("cut") << "prog/M/cut.zip" << 1 << "Reason: the archive is cut short";
+        QTest::newRow("volume") << "prog/M/set.part2.rar" << 0 << "другом томе";
+        QTest::newRow("deleted") << "prog/M/gone.zip" << 1 << "Reason: the archive file is missing";
+    }
+
+    void failureDetailsSayWhatWentWrong()
+    {
+        QFETCH(QString, archive);
+        QFETCH(int, lang);
+        QFETCH(QString, phrase);
+        archive = Path(archive);
+        QDir().mkpath(Path("prog/M"));
+        if (archive.endsWith("cut.zip")) {
+            QVERIFY(!Archive("prog/M/full.zip", "cut", 3, 3000, "zip").isEmpty());
+            QFile full(Path("prog/M/full.zip")), cut(archive);
+            QVERIFY(full.open(QIODevice::ReadOnly) && cut.open(QIODevice::WriteOnly));
+            const QByteArray bytes = full.readAll();
+            cut.write(bytes.left(bytes.indexOf("PK\x03\x04", 4)));  // up to the second item's header
+        } else if (archive.endsWith(".rar")) {
+            QVERIFY(QFile::copy(SETUP_TEST_RAR_FIXTURES "/test_rar_multivolume_single_file.part2.rar", archive));
+        }
+        QStringList details;
+        SetDetailsBoxHandler([&](const QString& text, const QString& d) {
+            FBoxes.Texts << text;
+            details << d;
+        });
+        auto w = ProgressWindow();
+        LangIndex = static_cast<uint16_t>(lang);  // the shown window took the system's
+        w->StartInstaller({archive.toStdString()}, Path("target").toStdString());
+        QVERIFY(WaitWorkersEnded());
+        SetDetailsBoxHandler(nullptr);
+
+        QCOMPARE(FBoxes.Texts, QStringList{Row(32, lang)});
+        QCOMPARE(details.size(), 1);
+        QVERIFY2(details[0].contains(archive) && details[0].contains(phrase), qPrintable(details[0]));
+        QVERIFY(TreeDigest(Path("target")).isEmpty());
     }
 
     // --- The process ends while the worker runs ---

@@ -1,0 +1,22 @@
+#include "archive/TFailReason.h"
+
+#include <cerrno>
+
+TFailReason FailReasonForSystemError(int error)
+{
+    switch (error) {
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG:
+        return TFailReason::DiskFull;
+    case EROFS:
+    case EACCES:
+    case EPERM:
+    case ETXTBSY:
+        return TFailReason::ReadOnly;
+    case ENOENT:
+        return TFailReason::ArchiveMissing;
+    default:
+        return TFailReason::Other;
+    }
+}
