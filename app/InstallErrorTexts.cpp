@@ -11,9 +11,9 @@ constexpr int LabelReason = 2;
 constexpr int FirstReason = 3;
 
 const char* const DetailTexts[][2] = {
-    /* 0 */ {"Архив: ", "Archive: "},
-    /* 1 */ {"Файл в архиве: ", "Item: "},
-    /* 2 */ {"Причина: ", "Reason: "},
+    /* LabelArchive */ {"Архив: ", "Archive: "},
+    /* LabelItem */ {"Файл в архиве: ", "Item: "},
+    /* LabelReason */ {"Причина: ", "Reason: "},
     /* Other */ {"ошибка чтения или записи", "a read or write error"},
     /* DataError */ {"архив повреждён (ошибка CRC или данных)", "the archive is damaged (CRC or data error)"},
     /* Truncated */ {"архив обрывается: файл неполный (возможно, загрузка прервалась)",

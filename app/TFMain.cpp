@@ -9,6 +9,7 @@
 #include "archive/ThUnPackFiles.h"
 #include "catalogue/TCatalogueBuilder.h"
 #include "catalogue/TCheckTreeView.h"
+#include "catalogue/TRadioState.h"
 #include "catalogue/TTreeNode.h"
 #include "catalogue/TTreeNodes.h"
 #include "game/FileVersion.h"
@@ -48,7 +49,7 @@ namespace {
 constexpr int ClientWidth = 657;
 constexpr int ClientHeight = 467;
 
-QString Text(int row)
+QString Text(TLangText row)
 {
     return QString::fromUtf8(LangText(row));
 }
@@ -339,23 +340,23 @@ void TFMain::FormClose()
 void TFMain::ApplyLanguage(uint16_t index)
 {
     const int col = index == 0 ? 0 : 1;
-    auto t = [col](int row) { return QString::fromUtf8(LangTexts[row][col]); };
-    LCopy->setText(t(6) + QLatin1Char(' ') + QString::fromStdString(GetFileVersionStr(ExecutablePath())) +
-                   QStringLiteral("  ") + t(7));
-    BUpdate->setText(t(8));
-    BBack->setText(t(9));
-    BNext->setText(t(10));
-    BCancel->setText(t(11));
-    LChLang->setText(t(13));
-    LChFiles->setText(t(14));
-    CBEmptyFilesHide->setText(t(15));
-    PFilesAnalyz->setText(t(16));
-    LChDir->setText(t(24));
-    BChDir->setText(t(25));
-    CBRWFiles->setText(t(26));
-    LMainProgress->setText(t(29));
-    LFileProgress->setText(t(30));
-    LUPCancel->setText(t(33));
+    auto t = [col](TLangText row) { return QString::fromUtf8(LangTexts[row][col]); };
+    LCopy->setText(t(ltVersion) + QLatin1Char(' ') + QString::fromStdString(GetFileVersionStr(ExecutablePath())) +
+                   QStringLiteral("  ") + t(ltMakersMark));
+    BUpdate->setText(t(ltUpgradeSetup));
+    BBack->setText(t(ltBack));
+    BNext->setText(t(ltNext));
+    BCancel->setText(t(ltExit));
+    LChLang->setText(t(ltSelectLanguage));
+    LChFiles->setText(t(ltSelectFiles));
+    CBEmptyFilesHide->setText(t(ltHideInaccessible));
+    PFilesAnalyz->setText(t(ltFilesAnalysis));
+    LChDir->setText(t(ltInstallIn));
+    BChDir->setText(t(ltChooseFolder));
+    CBRWFiles->setText(t(ltOverwrite));
+    LMainProgress->setText(t(ltInstallation));
+    LFileProgress->setText(t(ltUnpacking));
+    LUPCancel->setText(t(ltInstallSuccessful));
     RelayoutLabels();
     Journal->ApplyLanguage();
 }
@@ -399,13 +400,13 @@ void TFMain::GoNextPage()
     case PageFiles: {
         bool anyChecked = false;
         for (TTreeNode* n = TVFiles->Items()->GetFirstNode(); n; n = n->GetNext()) {
-            if (n->StateIndex() == 2) {
+            if (n->StateIndex() == csChecked) {
                 anyChecked = true;
                 break;
             }
         }
         if (!anyChecked) {
-            ShowMessageBox(Text(23));
+            ShowMessageBox(Text(ltNothingSelected));
             return;
         }
         RWOTInfo info;
@@ -417,7 +418,7 @@ void TFMain::GoNextPage()
     case PagePath: {
         const std::string dir = EDir->text().toStdString();
         if (dir.empty() || !ForceDirectories(dir)) {
-            ShowMessageBox(Text(28));
+            ShowMessageBox(Text(ltFolderUnavailable));
             return;
         }
         const tFilesArray files = CheckedItemList();
@@ -440,7 +441,7 @@ tFilesArray TFMain::CheckedItemList() const
     tFilesArray files;
     const std::string programFolder = ProgramFolder();
     for (TTreeNode* n = TVFiles->Items()->GetFirstNode(); n; n = n->GetNext()) {
-        if (n->Level() > 0 && n->StateIndex() == 2)
+        if (n->Level() > 0 && n->StateIndex() == csChecked)
             files.push_back(programFolder + n->Parent()->Text().toStdString() + PathDelim + n->Text().toStdString());
     }
     return files;
@@ -476,7 +477,7 @@ bool TFMain::SelectFolder(const QString& title, QString& folder)
 void TFMain::BChDirClick()
 {
     QString folder;
-    if (SelectFolder(Text(27), folder)) {
+    if (SelectFolder(Text(ltFolderDialogTitle), folder)) {
         if (!folder.endsWith(QLatin1Char(PathDelim)))
             folder += QLatin1Char(PathDelim);
         EDir->setText(folder);
@@ -551,7 +552,7 @@ bool TFMain::ConfirmCancelInstall()
     if (!TThread::SuspendIfAlive(Installer))
         return true;
     FAsking = true;
-    const bool yes = ShowMessageBox(Text(31), TMsgButtons::YesNo) == TMsgResult::Yes;
+    const bool yes = ShowMessageBox(Text(ltCancelInstall), TMsgButtons::YesNo) == TMsgResult::Yes;
     FAsking = false;
     if (yes)
         InstallFinished = true;

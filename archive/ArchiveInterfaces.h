@@ -198,6 +198,9 @@ inline constexpr int32_t kOpResultDataError = 2;
 inline constexpr int32_t kOpResultCrcError = 3;
 inline constexpr int32_t kOpResultUnavailable = 4;
 inline constexpr int32_t kOpResultUnexpectedEnd = 5;
+inline constexpr int32_t kOpResultDataAfterEnd = 6;
+inline constexpr int32_t kOpResultIsNotArc = 7;
+inline constexpr int32_t kOpResultHeadersError = 8;
 inline constexpr int32_t kOpResultWrongPassword = 9;
 
 // Published interface ids: {23170F69-40C1-278A-0000-00yy00xx0000}.

@@ -93,15 +93,15 @@ bool HasNonAscii(const std::wstring& s)
 const char* OperationResultText(int32_t opRes)
 {
     switch (opRes) {
-    case 1: return "unsupported compression method";
-    case 2: return "data error";
-    case 3: return "CRC error";
-    case 4: return "data unavailable";
-    case 5: return "unexpected end of data";
-    case 6: return "data after the end of the payload";
-    case 7: return "not an archive";
-    case 8: return "headers error";
-    case 9: return "wrong password";
+    case kOpResultUnsupportedMethod: return "unsupported compression method";
+    case kOpResultDataError: return "data error";
+    case kOpResultCrcError: return "CRC error";
+    case kOpResultUnavailable: return "data unavailable";
+    case kOpResultUnexpectedEnd: return "unexpected end of data";
+    case kOpResultDataAfterEnd: return "data after the end of the payload";
+    case kOpResultIsNotArc: return "not an archive";
+    case kOpResultHeadersError: return "headers error";
+    case kOpResultWrongPassword: return "wrong password";
     default: return "extraction error";
     }
 }

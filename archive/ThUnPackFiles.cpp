@@ -77,14 +77,14 @@ void ThUnPackFiles::ShowInstallDone()
     if (FControls.SetSystemMenu)
         FControls.SetSystemMenu(true);
     if (FControls.BCancel)
-        FControls.BCancel->setText(QString::fromUtf8(LangText(12)));
+        FControls.BCancel->setText(QString::fromUtf8(LangText(ltDone)));
 }
 
 void ThUnPackFiles::ShowInstallError()
 {
-    // Row 32 stays as it is; what went wrong goes into the box's details.
+    // The failure text stays as it is; what went wrong goes into the box's details.
     const std::string details = InstallErrorDetails(FCurrentEntry, FFailedItem, FFailReason, FFailText);
-    ShowDetailsBox(QString::fromUtf8(LangText(32)), QString::fromUtf8(details));
+    ShowDetailsBox(QString::fromUtf8(LangText(ltInstallFailed)), QString::fromUtf8(details));
 }
 
 void ThUnPackFiles::NoteFailure(const std::string& item, TFailReason reason, const std::string& text)

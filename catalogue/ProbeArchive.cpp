@@ -74,23 +74,23 @@ TProbeResult ProbeArchive(const std::string& path, TFileNameList* files)
     // must not make the probe open files elsewhere.
     std::string file;
     if (!TPathResolver::ResolveInside(ProgramFolder(), path, file))
-        return {false, 1, FileExists(path)};
+        return {false, pcNotFound, FileExists(path)};
     if (!FileExists(file))
-        return {false, 1};
+        return {false, pcNotFound};
 
     TGUID formatId{};
     if (!FormatIdForExtension(ExtractFileExt(file), formatId))
-        return {false, 2};
+        return {false, pcUnknownFormat};
     // A FIFO or device named like an archive would block or never end the open.
     if (!TPathResolver::IsRegularFile(file))
-        return {false, 2};
+        return {false, pcUnknownFormat};
 
     I7zReaderPtr reader = CreateArchiveReader(formatId, LibPath);
-    TProbeResult result{false, 2};
+    TProbeResult result{false, pcUnknownFormat};
     try {
         reader->OpenArchiveFile(file);
         const uint32_t count = reader->ItemCount();
-        result = count > 0 ? TProbeResult{true, 0} : TProbeResult{false, 3};
+        result = count > 0 ? TProbeResult{true, pcUsable} : TProbeResult{false, pcEmpty};
         if (count > 0 && files)
             ReadFileNames(*reader, count, *files);
     } catch (...) {
@@ -102,12 +102,13 @@ TProbeResult ProbeArchive(const std::string& path, TFileNameList* files)
 
 QString ProbeNote(std::uint16_t code, const QString& text)
 {
-    int prefix = 0;
+    auto note = [&text](TLangText prefix, TLangText suffix) {
+        return QString::fromUtf8(LangText(prefix)) + text + QString::fromUtf8(LangText(suffix));
+    };
     switch (code) {
-    case 1: prefix = 17; break;
-    case 2: prefix = 19; break;
-    case 3: prefix = 21; break;
+    case pcNotFound: return note(ltNotFoundPrefix, ltNotFoundSuffix);
+    case pcUnknownFormat: return note(ltUnknownFormatPrefix, ltUnknownFormatSuffix);
+    case pcEmpty: return note(ltEmptyPrefix, ltEmptySuffix);
     default: return text;
     }
-    return QString::fromUtf8(LangText(prefix)) + text + QString::fromUtf8(LangText(prefix + 1));
 }

@@ -126,7 +126,7 @@ bool TCatalogueBuilder::AnalyseFolder(const std::string& name, std::uint16_t gro
                 FInaccessible = true;
             // A file the search found but the probe refused (a link out of the program's
             // folder) is shown with the not-found note rather than dropped unseen.
-            const bool add = probe.Usable || ((probe.Code != 1 || probe.Refused) && !HideInaccessible());
+            const bool add = probe.Usable || ((probe.Code != pcNotFound || probe.Refused) && !HideInaccessible());
             if (!add)
                 continue;
             const QString text = QString::fromStdString(entry.Name);
@@ -158,7 +158,7 @@ void TCatalogueBuilder::CheckCatalogue()
     TTreeNode* node = FTree->Items()->GetFirstNode();
     while (node) {
         if (node->Level() >= 1) {
-            std::uint16_t code = 0;
+            std::uint16_t code = pcUsable;
             if (ProbeNode(node, code)) {
                 node = node->GetNext();
                 continue;

@@ -14,7 +14,7 @@ class TCheckToggle {
 public:
     TCheckToggle(TTreeNodes& nodes, const TRadioStates& radioStates, TNodeStateSetter& setter);
 
-    // The toggled node's own change. A hidden box (0) stays as it is and false is returned;
+    // The toggled node's own change. A hidden box stays as it is and false is returned;
     // checked becomes unchecked; anything else becomes checked, and then the checked members
     // of the node's radio group are unchecked, whether or not the check itself was allowed.
     bool ToggleState(TTreeNode* node) const;

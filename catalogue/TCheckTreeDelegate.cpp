@@ -12,8 +12,9 @@ void TCheckTreeDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
     int left = row.left();
     if (FView->ShowCheckImage()) {
         const int state = index.data(StateRole).toInt();
-        // State 0 keeps its room but draws nothing; -1 and 4.. have no image of their own.
-        if (state >= 1 && state < FView->CheckImages->Count()) {
+        // A hidden box keeps its room but draws nothing; an unassigned state and 4.. have no
+        // image of their own.
+        if (state >= csUnchecked && state < FView->CheckImages->Count()) {
             const QPixmap pm = FView->CheckImages->Pixmap(state);
             painter->drawPixmap(left, row.top() + (row.height() - pm.height()) / 2, pm);
         }

@@ -88,7 +88,9 @@ void TCustomCheckTreeView::LoadCheckImages()
         {0xFF00FF, window.rgb()},   // top and left shadow
         {0x0000FF, 0xFF000000 | highlight},  // the mark
     };
+    // Image i is drawn for state i; the hidden box's is never drawn.
     const char* names[] = {"CHECKBOX_UNCHECKED", "CHECKBOX_UNCHECKED", "CHECKBOX_CHECKED", "CHECKBOX_GRAYED"};
+    static_assert(sizeof names / sizeof names[0] == csGrayed + 1);
     CheckImages->Clear();
     for (const char* name : names) {
         TResourceData data;
@@ -184,7 +186,7 @@ void TCustomCheckTreeView::SetShowCheckImage(bool value)
     if (!value) {
         FItems->BeginUpdate();
         for (TTreeNode* n = FItems->GetFirstNode(); n; n = n->GetNext())
-            n->SetStateIndex(-1);
+            n->SetStateIndex(csUnassigned);
         FItems->EndUpdate();
     } else {
         FMayHaveUnset = true;
@@ -282,7 +284,7 @@ void TCustomCheckTreeView::paintEvent(QPaintEvent* event)
     if (FShowCheckImage && FMayHaveUnset) {
         FMayHaveUnset = false;
         for (TTreeNode* n = FItems->GetFirstNode(); n; n = n->GetNext()) {
-            if (n->StateIndex() == -1)
+            if (n->StateIndex() == csUnassigned)
                 n->SetStateIndex(csUnchecked);
         }
     }
@@ -348,7 +350,7 @@ void TCustomCheckTreeView::mouseDoubleClickEvent(QMouseEvent* event)
 
 void TCustomCheckTreeView::NodeAdded(TTreeNode* node)
 {
-    if (node->StateIndex() == -1)
+    if (node->StateIndex() == csUnassigned)
         FMayHaveUnset = true;
     AddRow(node);
 }
@@ -408,7 +410,7 @@ void TCustomCheckTreeView::NodeChanged(TTreeNode* node)
         item->setData(0, TCheckTreeDelegate::StateRole, node->StateIndex());
     if (item->data(0, TCheckTreeDelegate::ImageRole).toInt() != node->ImageIndex())
         item->setData(0, TCheckTreeDelegate::ImageRole, node->ImageIndex());
-    if (node->StateIndex() == -1)
+    if (node->StateIndex() == csUnassigned)
         FMayHaveUnset = true;
 }
 

@@ -10,6 +10,8 @@ constexpr TCheckState csHidden = 0;
 constexpr TCheckState csUnchecked = 1;
 constexpr TCheckState csChecked = 2;
 constexpr TCheckState csGrayed = 3;
+// The state index of a node that has no state image assigned yet (not a TCheckState).
+constexpr int csUnassigned = -1;
 
 // Radio record of one node.
 struct TRadioState {

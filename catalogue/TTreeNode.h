@@ -1,5 +1,7 @@
 #pragma once
 
+#include "catalogue/TRadioState.h"
+
 #include <QString>
 
 class QTreeWidgetItem;
@@ -13,7 +15,7 @@ public:
 
     QString Text() const { return FText; }
     void SetText(const QString& text);
-    // 0 hidden box, 1 unchecked, 2 checked, 3 grayed; -1 not yet assigned.
+    // A TCheckState (csHidden .. csGrayed, or 4..9 from a catalogue line), or csUnassigned.
     int StateIndex() const { return FStateIndex; }
     void SetStateIndex(int index);
     // Index into the normal image list; -1 none.
@@ -54,7 +56,7 @@ private:
     TTreeNode* FPrevSibling = nullptr;
     TTreeNode* FNextSibling = nullptr;
     QString FText;
-    int FStateIndex = -1;
+    int FStateIndex = csUnassigned;
     int FImageIndex = -1;
     int FLevel = 0;
     int FChildCount = 0;

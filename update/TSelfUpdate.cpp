@@ -24,7 +24,7 @@
 #include <QPushButton>
 
 namespace {
-QString Text(int row)
+QString Text(TLangText row)
 {
     return QString::fromUtf8(LangText(row));
 }
@@ -124,9 +124,9 @@ void TSelfUpdate::Download(TFMain& form, const std::string& exeFileName)
     TfUpdMess* dialog = fUpdMess;
     if (!dialog)
         return;
-    dialog->lMessage->setText(Text(0) + QString::fromStdString(ServerVersionText.Get()) + Text(1));
-    dialog->bYes->setText(Text(4));
-    dialog->bNo->setText(Text(5));
+    dialog->lMessage->setText(Text(ltNewVersionPrefix) + QString::fromStdString(ServerVersionText.Get()) + Text(ltNewVersionSuffix));
+    dialog->bYes->setText(Text(ltYes));
+    dialog->bNo->setText(Text(ltNo));
     if (ShowModal(dialog) != TfUpdMess::mrYes)
         return;
     bool done = false;
@@ -135,7 +135,7 @@ void TSelfUpdate::Download(TFMain& form, const std::string& exeFileName)
     } catch (...) {
     }
     if (!done)
-        ShowMessageBox(Text(3));
+        ShowMessageBox(Text(ltUpdateFailed));
 }
 
 void TSelfUpdate::CleanUp(const std::string& exeFileName)
@@ -143,7 +143,7 @@ void TSelfUpdate::CleanUp(const std::string& exeFileName)
     if (TExecutableSwap::IsUpdateName(exeFileName)) {
         // Started by hand under an update name: deleting that name would delete itself.
         TExecutableSwap::Recover(exeFileName);
-        ShowMessageBox(Text(2));
+        ShowMessageBox(Text(ltSwapFailed));
         return;
     }
     TUpdatePackage(ProgramFolder(), exeFileName).RemoveLeftovers();
@@ -178,6 +178,6 @@ bool TSelfUpdate::Complete(const std::string& exeFileName)
         return false;
     if (swap.ApplyAndStart() == TExecutableSwap::TResult::Started)
         return true;
-    ShowMessageBox(Text(2));
+    ShowMessageBox(Text(ltSwapFailed));
     return false;
 }

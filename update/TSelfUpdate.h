@@ -20,7 +20,7 @@ public:
     static TDownloadLimits DownloadLimits;
 
     // The "Upgrade Setup..." button: asks, downloads, unpacks, swaps, starts the new build
-    // and closes form. Any failure shows texts row 3.
+    // and closes form. Any failure shows the ltUpdateFailed text.
     static void Download(TFMain& form, const std::string& exeFileName);
     // Writes and starts the clean-up script when a previous executable is left. A build
     // running under one of the update names puts the program back instead and says so.

@@ -37,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         Require(n->AbsoluteIndex() == index && nodes.Item(index) == n);
         Require(n->GetPrev() == prev);
         Require(n->Level() == (n->Parent() ? n->Parent()->Level() + 1 : 0));
-        Require(n->StateIndex() >= 0 && n->StateIndex() <= 9);
+        Require(n->StateIndex() >= csHidden && n->StateIndex() <= 9);
         Require(!radio[index].Radio || radio[index].Group <= 99);
         Require(strings.Get(index).endsWith(n->Text()));
     }

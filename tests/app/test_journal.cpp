@@ -239,8 +239,8 @@ private slots:
             // Damaged after the probe, as a file can be between two pages.
             F->WriteFile("Mods/B.7z", "no longer an archive");
             run.Install(Target);
-            QCOMPARE(run.messages.Texts.size(), 1);  // row 32, then the details
-            QCOMPARE(run.messages.Texts[0].section(QStringLiteral("\n\n"), 0, 0), QString::fromUtf8(LangTexts[32][1]));
+            QCOMPARE(run.messages.Texts.size(), 1);  // the failure text, then the details
+            QCOMPARE(run.messages.Texts[0].section(QStringLiteral("\n\n"), 0, 0), QString::fromUtf8(LangTexts[ltInstallFailed][1]));
         }
         const auto journal = TJournalStore().Load(CanonicalPath(Target));
         QVERIFY(journal.has_value());

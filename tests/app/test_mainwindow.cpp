@@ -51,9 +51,11 @@ QStringList Captions(TFMain& w)
 
 QStringList ExpectedCaptions(int col)
 {
-    auto t = [col](int row) { return QString::fromUtf8(LangTexts[row][col]); };
-    return {t(6) + QStringLiteral(" 1.1.4.40  ") + t(7), t(8), t(9), t(10), t(11), t(13), t(14), t(15),
-            t(16), t(24), t(25), t(26), t(29), t(30), t(33)};
+    auto t = [col](TLangText row) { return QString::fromUtf8(LangTexts[row][col]); };
+    return {t(ltVersion) + QStringLiteral(" 1.1.4.40  ") + t(ltMakersMark), t(ltUpgradeSetup), t(ltBack), t(ltNext),
+            t(ltExit), t(ltSelectLanguage), t(ltSelectFiles), t(ltHideInaccessible), t(ltFilesAnalysis),
+            t(ltInstallIn), t(ltChooseFolder), t(ltOverwrite), t(ltInstallation), t(ltUnpacking),
+            t(ltInstallSuccessful)};
 }
 
 // The real message box and folder dialog, answered from a timer once they are up: the

@@ -53,7 +53,7 @@ struct TWizard {
     std::unique_ptr<TFMain> w;
 };
 
-QString Row(int row)
+QString Row(TLangText row)
 {
     return QString::fromUtf8(LangText(row));
 }
@@ -75,7 +75,7 @@ private slots:
         QCOMPARE(z.w->TVFiles->Items()->Count(), 3);
         z.Next();
         QCOMPARE(z.Page(), 1);
-        QCOMPARE(z.messages.Texts, QStringList{Row(23)});
+        QCOMPARE(z.messages.Texts, QStringList{Row(ltNothingSelected)});
     }
 
     void backFromTheFilesPageRebuildsTheTree()
@@ -86,13 +86,13 @@ private slots:
         z.Show();
         z.Next();
         z.w->TVFiles->ToggleNode(z.Node(2));
-        QCOMPARE(z.Node(2)->StateIndex(), 2);
+        QCOMPARE(z.Node(2)->StateIndex(), csChecked);
         z.Back();
         QCOMPARE(z.Page(), 0);
         QVERIFY(!z.w->BBack->isVisible());
         QCOMPARE(z.w->TVFiles->Items()->Count(), 0);
         z.Next();
-        QCOMPARE(z.Node(2)->StateIndex(), 1);
+        QCOMPARE(z.Node(2)->StateIndex(), csUnchecked);
     }
 
     void backFromThePathPageProposesAnew()
@@ -108,7 +108,7 @@ private slots:
         z.Back();
         QCOMPARE(z.Page(), 1);
         QCOMPARE(z.w->EDir->text(), QString());
-        QCOMPARE(z.Node(1)->StateIndex(), 2);  // the tree stays as it was
+        QCOMPARE(z.Node(1)->StateIndex(), csChecked);  // the tree stays as it was
         z.w->EDir->setText(QStringLiteral("typed again"));
         z.Next();
         QCOMPARE(z.w->EDir->text(), QString());
@@ -126,7 +126,7 @@ private slots:
         z.w->EDir->setText(QStringLiteral("/proc/no/such/folder"));
         z.Next();
         QCOMPARE(z.Page(), 2);
-        QCOMPARE(z.messages.Texts, (QStringList{Row(28), Row(28)}));
+        QCOMPARE(z.messages.Texts, (QStringList{Row(ltFolderUnavailable), Row(ltFolderUnavailable)}));
         QVERIFY(z.w->BNext->isVisible());
         QVERIFY(z.w->HasSystemMenu());
     }
@@ -207,7 +207,7 @@ private slots:
             return confirm;
         });
         QTest::mouseClick(z.w->BChDir, Qt::LeftButton);
-        QCOMPARE(asked, Row(27));
+        QCOMPARE(asked, Row(ltFolderDialogTitle));
         QCOMPARE(z.w->EDir->text(), QStringLiteral("/games/wot/res_mods/1.0/"));
         answer = QStringLiteral("/");
         QTest::mouseClick(z.w->BChDir, Qt::LeftButton);

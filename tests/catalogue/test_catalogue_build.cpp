@@ -109,16 +109,22 @@ private slots:
             const char* name;
             bool usable;
             int code;
-        } cases[] = {{"a.7z", true, 0},      {"b.zip", true, 0},       {"UPPER.7Z", true, 0},
-                     {"missing.7z", false, 1}, {"readme.txt", false, 2}, {"fake.zip", false, 2},
-                     {"broken.7z", false, 2}, {"empty.7z", false, 3},   {"empty.zip", false, 3}};
+        } cases[] = {{"a.7z", true, pcUsable},
+                     {"b.zip", true, pcUsable},
+                     {"UPPER.7Z", true, pcUsable},
+                     {"missing.7z", false, pcNotFound},
+                     {"readme.txt", false, pcUnknownFormat},
+                     {"fake.zip", false, pcUnknownFormat},
+                     {"broken.7z", false, pcUnknownFormat},
+                     {"empty.7z", false, pcEmpty},
+                     {"empty.zip", false, pcEmpty}};
         for (const auto& c : cases) {
             const TProbeResult r = ProbeArchive(f.Program + "Mods/" + c.name);
             QVERIFY2(r.Usable == c.usable && r.Code == c.code, c.name);
         }
         // A folder named like an archive is not a file.
         f.Folder("Mods/dir.7z");
-        QCOMPARE(ProbeArchive(f.Program + "Mods/dir.7z").Code, 1);
+        QCOMPARE(ProbeArchive(f.Program + "Mods/dir.7z").Code, pcNotFound);
     }
 
     // Every RAR version probes usable, RAR5 through its own handler; a ".rar" that is text
@@ -139,19 +145,19 @@ private slots:
     void probeNeverOpensAnythingOutsideTheProgramFolder()
     {
         TCatalogueFolder f;
-        // Real archives just outside the program's folder: only the refusal can make them code 1.
+        // Real archives just outside the program's folder: only the refusal can make them pcNotFound.
         f.Archive("../outside.7z");
         f.Archive("../prog-sibling/x.7z");
-        QCOMPARE(ProbeArchive(f.Root + "/outside.7z").Code, 1);
-        QCOMPARE(ProbeArchive(f.Program + "../outside.7z").Code, 1);
-        QCOMPARE(ProbeArchive(f.Program + "Mods/../../outside.7z").Code, 1);
-        QCOMPARE(ProbeArchive(f.Root + "/prog-sibling/x.7z").Code, 1);
-        QCOMPARE(ProbeArchive("../outside.7z").Code, 1);
+        QCOMPARE(ProbeArchive(f.Root + "/outside.7z").Code, pcNotFound);
+        QCOMPARE(ProbeArchive(f.Program + "../outside.7z").Code, pcNotFound);
+        QCOMPARE(ProbeArchive(f.Program + "Mods/../../outside.7z").Code, pcNotFound);
+        QCOMPARE(ProbeArchive(f.Root + "/prog-sibling/x.7z").Code, pcNotFound);
+        QCOMPARE(ProbeArchive("../outside.7z").Code, pcNotFound);
         f.Folder("Mods");
         QVERIFY(::symlink((f.Root + "/outside.7z").c_str(), (f.Program + "Mods/link.7z").c_str()) == 0);
         QVERIFY(::symlink(f.Root.c_str(), (f.Program + "Out").c_str()) == 0);
-        QCOMPARE(ProbeArchive(f.Program + "Mods/link.7z").Code, 1);
-        QCOMPARE(ProbeArchive(f.Program + "Out/outside.7z").Code, 1);
+        QCOMPARE(ProbeArchive(f.Program + "Mods/link.7z").Code, pcNotFound);
+        QCOMPARE(ProbeArchive(f.Program + "Out/outside.7z").Code, pcNotFound);
         // A link that stays inside is followed.
         f.Archive("Mods/real.7z");
         QVERIFY(::symlink("real.7z", (f.Program + "Mods/alias.7z").c_str()) == 0);
@@ -165,7 +171,7 @@ private slots:
         TCatalogueFolder f;
         f.Folder("Mods");
         QVERIFY(::mkfifo((f.Program + "Mods/pipe.7z").c_str(), 0600) == 0);
-        QCOMPARE(ProbeArchive(f.Program + "Mods/pipe.7z").Code, 2);
+        QCOMPARE(ProbeArchive(f.Program + "Mods/pipe.7z").Code, pcUnknownFormat);
     }
 
     void readerErrorsLeaveTheProbe()
@@ -176,16 +182,30 @@ private slots:
         LibPath = f.Root + "/no-such.so";
         QVERIFY_THROWS_EXCEPTION(EArchiveError, ProbeArchive(f.Program + "Mods/a.7z"));
         // Only an archive extension gets as far as the library.
-        QCOMPARE(ProbeArchive(f.Program + "Mods/readme.txt").Code, 2);
-        QCOMPARE(ProbeArchive(f.Program + "Mods/gone.7z").Code, 1);
+        QCOMPARE(ProbeArchive(f.Program + "Mods/readme.txt").Code, pcUnknownFormat);
+        QCOMPARE(ProbeArchive(f.Program + "Mods/gone.7z").Code, pcNotFound);
     }
 
     void russianNotesUseTheirOwnFormatPrefix()
     {
         LangIndex = 0;
-        QCOMPARE(ProbeNote(2, QStringLiteral("x.7z")), Note("Формат файла \"", "x.7z", "\" не определен"));
-        QCOMPARE(ProbeNote(3, QStringLiteral("x.7z")), Note("Файл \"", "x.7z", "\" пуст"));
+        QCOMPARE(ProbeNote(pcUnknownFormat, QStringLiteral("x.7z")), Note("Формат файла \"", "x.7z", "\" не определен"));
+        QCOMPARE(ProbeNote(pcEmpty, QStringLiteral("x.7z")), Note("Файл \"", "x.7z", "\" пуст"));
         LangIndex = 1;
+    }
+
+    void eachNoteJoinsItsOwnPrefixAndSuffix()
+    {
+        const QString name = QStringLiteral("x.7z");
+        LangIndex = 0;
+        QCOMPARE(ProbeNote(pcNotFound, name), Note("Файл \"", "x.7z", "\" не найден"));
+        LangIndex = 1;
+        QCOMPARE(ProbeNote(pcNotFound, name), Note("File \"", "x.7z", "\" not found"));
+        QCOMPARE(ProbeNote(pcUnknownFormat, name), Note("File \"", "x.7z", "\" format is not known"));
+        QCOMPARE(ProbeNote(pcEmpty, name), Note("File \"", "x.7z", "\" is empty"));
+        // A usable archive, or a code no note belongs to, keeps its name.
+        QCOMPARE(ProbeNote(pcUsable, name), name);
+        QCOMPARE(ProbeNote(pcEmpty + 1, name), name);
     }
 
     void commentsOnlyCatalogueAnalysesTheFolder()
@@ -242,11 +262,11 @@ private slots:
         QCOMPARE(p.Lines(), (QStringList{"0 0 Mods", "1 2 a.7z #1", "1 1 b.zip #1",
                                          "1 0 File \"readme.txt\" format is not known #1"}));
         p.tree->ToggleNode(p.Node(2));
-        QCOMPARE(p.Node(2)->StateIndex(), 2);
-        QCOMPARE(p.Node(1)->StateIndex(), 1);
+        QCOMPARE(p.Node(2)->StateIndex(), csChecked);
+        QCOMPARE(p.Node(1)->StateIndex(), csUnchecked);
         // A note has no box to tick.
         p.tree->ToggleNode(p.Node(3));
-        QCOMPARE(p.Node(3)->StateIndex(), 0);
+        QCOMPARE(p.Node(3)->StateIndex(), csHidden);
     }
 
     void analysisListsByNameWithoutRegardToCase()
@@ -303,9 +323,9 @@ private slots:
         QCOMPARE(p.Lines(), (QStringList{"0 0 A", "1 2 a1.7z #1", "1 1 a2.7z #1", "0 0 C", "1 2 c1.7z #2",
                                          "1 1 c2.7z #2"}));
         p.tree->ToggleNode(p.Node(5));
-        QCOMPARE(p.Node(1)->StateIndex(), 2);
-        QCOMPARE(p.Node(4)->StateIndex(), 1);
-        QCOMPARE(p.Node(5)->StateIndex(), 2);
+        QCOMPARE(p.Node(1)->StateIndex(), csChecked);
+        QCOMPARE(p.Node(4)->StateIndex(), csUnchecked);
+        QCOMPARE(p.Node(5)->StateIndex(), csChecked);
     }
 
     void cutArchivesAndLinksOutAreNotedInTheAnalysis()

@@ -95,7 +95,7 @@ private slots:
 
         // Off and on again: two builds, each from scratch, so the tick goes back.
         w->TVFiles->ToggleNode(items->Item(2));
-        QCOMPARE(items->Item(1)->StateIndex(), 1);
+        QCOMPARE(items->Item(1)->StateIndex(), csUnchecked);
         QTest::mouseClick(w->CBEmptyFilesHide, Qt::LeftButton);
         QCOMPARE(lines(), (QStringList{"0 Crosshairs", "2 Crosshair-A.7z", "1 crosshair-b.zip",
                                        "0 File \"readme.txt\" format is not known", "0 Sounds", "2 Sounds.7z"}));

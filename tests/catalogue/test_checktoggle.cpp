@@ -61,7 +61,7 @@ TEST(CheckToggle, RadioGroupsSpanTheTreeAndSpareEveryoneElse)
 
     // States without an image of their own, and no state yet, count as unchecked.
     t.Node(1)->SetStateIndex(7);
-    t.Node(2)->SetStateIndex(-1);
+    t.Node(2)->SetStateIndex(csUnassigned);
     t.toggle.Toggle(t.Node(2), false);
     EXPECT_EQ(t.States(), "072201212");
     t.toggle.Toggle(t.Node(1), false);

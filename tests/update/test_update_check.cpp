@@ -88,15 +88,15 @@ TEST_F(UpdateCheck, NewerBuildFillsTheNoticeAndShowsTheButton)
             notice->show();
             QTest::qWaitForWindowExposed(notice);
             question = notice->lMessage->text();
-            EXPECT_EQ(notice->bYes->text(), QString::fromUtf8(LangTexts[4][lang]));
-            EXPECT_EQ(notice->bNo->text(), QString::fromUtf8(LangTexts[5][lang]));
+            EXPECT_EQ(notice->bYes->text(), QString::fromUtf8(LangTexts[ltYes][lang]));
+            EXPECT_EQ(notice->bNo->text(), QString::fromUtf8(LangTexts[ltNo][lang]));
             SaveShot(notice, QStringLiteral("update_notice_") + suffix + QStringLiteral(".png"));
             notice->bNo->click();
             return notice->result();
         });
         Main->BUpdate->click();
-        EXPECT_EQ(question, QString::fromUtf8(LangTexts[0][lang]) + QStringLiteral("1.1.4.41") +
-                                QString::fromUtf8(LangTexts[1][lang]));
+        EXPECT_EQ(question, QString::fromUtf8(LangTexts[ltNewVersionPrefix][lang]) + QStringLiteral("1.1.4.41") +
+                                QString::fromUtf8(LangTexts[ltNewVersionSuffix][lang]));
     }
     // No: nothing is fetched or written.
     EXPECT_FALSE(Exists(Prog + "Setup.newupdate"));

@@ -45,7 +45,7 @@ protected:
         });
         Main->BUpdate->click();
     }
-    QString Row(int row) const { return QString::fromUtf8(LangText(row)); }
+    QString Row(TLangText row) const { return QString::fromUtf8(LangText(row)); }
     // Any package left in the folder it is saved to, or beside the program.
     bool PackageLeft() const
     {
@@ -78,7 +78,7 @@ TEST_F(UpdateDownload, PackageWithoutNewBuildKeepsTheProgram)
     WriteFile(Pub() + "Build.upd", "41\n1.1.4.41\n" + Sha256(pkg) + "\n");
     WriteFile(Pub() + "UpdateInfo.txt", "notice");
     PressUpdate();
-    EXPECT_EQ(Messages, QStringList{Row(3)});
+    EXPECT_EQ(Messages, QStringList{Row(ltUpdateFailed)});
     EXPECT_EQ(Sha256(Prog + "Setup"), before);
     EXPECT_FALSE(Exists(Prog + "Setup.oldupdate"));
     // A refused package applies nothing, not even its other items.
@@ -96,7 +96,7 @@ TEST_F(UpdateDownload, EarlierOldBuildBlocksTheSwapUntilALaterStart)
     Publish(MarkerScript(marker), "notice", "1.1.4.41");
     // Left by an earlier update after this start's clean-up had looked.
     PressUpdate([&] { WriteFile(Prog + "Setup.oldupdate", "an earlier build"); });
-    EXPECT_EQ(Messages, QStringList{Row(3)});
+    EXPECT_EQ(Messages, QStringList{Row(ltUpdateFailed)});
     EXPECT_TRUE(Exists(Prog + "Setup.newupdate"));
     EXPECT_EQ(ReadFile(Prog + "Setup.oldupdate"), "an earlier build");
     EXPECT_TRUE(TFilePermissions::IsExecutable(Prog + "Setup"));
@@ -122,7 +122,7 @@ TEST_F(UpdateDownload, TamperedPackageIsNeverSavedOrUnpacked)
         WriteFile(Pub() + "Setup.7z", ReadFile(Pub() + "Setup.7z") + "x");
         Messages.clear();
         PressUpdate();
-        EXPECT_EQ(Messages, QStringList{Row(3)}) << key;
+        EXPECT_EQ(Messages, QStringList{Row(ltUpdateFailed)}) << key;
         EXPECT_FALSE(Exists(Prog + "Setup.newupdate")) << key;
         EXPECT_FALSE(Exists(Prog + "Setup.oldupdate")) << key;
         EXPECT_EQ(PackagePath, "Setup.7z") << "the package was saved";
@@ -147,7 +147,7 @@ TEST_F(UpdateDownload, MissingOrUnusablePackageFails)
             WriteFile(Pub() + "Setup.7z", body);
         Messages.clear();
         PressUpdate();
-        EXPECT_EQ(Messages, QStringList{Row(3)}) << (body ? body : "404");
+        EXPECT_EQ(Messages, QStringList{Row(ltUpdateFailed)}) << (body ? body : "404");
         EXPECT_FALSE(PackageLeft());
         EXPECT_FALSE(Exists(Prog + "Setup.oldupdate"));
         EXPECT_TRUE(Exists(Prog + "Setup"));
@@ -180,10 +180,10 @@ TEST_F(UpdateDownload, PendingSwapAtStart)
     const std::string marker = Root + "/started";
     fs::copy_file(MarkerScript(marker), Prog + "Setup.newupdate");  // no execute bits, as unpacked
 
-    // The first rename is refused while an old build is left: row 2, nothing moved.
+    // The first rename is refused while an old build is left: the swap-failed text, nothing moved.
     WriteFile(Prog + "Setup.oldupdate", "old build");
     EXPECT_FALSE(CompletePendingUpdate("Setup"));
-    EXPECT_EQ(Messages, QStringList{QString::fromUtf8(LangText(2))});
+    EXPECT_EQ(Messages, QStringList{Row(ltSwapFailed)});
     EXPECT_EQ(ReadFile(Prog + "Setup.oldupdate"), "old build");
     EXPECT_TRUE(Exists(Prog + "Setup.newupdate"));
     EXPECT_EQ(Sha256(Prog + "Setup"), Sha256(Bin("SetupBuild40")));
@@ -228,7 +228,7 @@ TEST_F(UpdateDownload, CrawlingServerFailsWithinTheLimitsWhileTheWindowRepaints)
             took.start();
         });
         const qint64 ms = took.elapsed();
-        EXPECT_EQ(Messages, QStringList{Row(3)}) << trickleMs;
+        EXPECT_EQ(Messages, QStringList{Row(ltUpdateFailed)}) << trickleMs;
         EXPECT_GE(ms, 1400) << trickleMs;
         EXPECT_LT(ms, 5000) << trickleMs;
         EXPECT_GE(paints, 10) << trickleMs << ": the window was frozen";
@@ -259,7 +259,7 @@ TEST_F(UpdateDownload, UnsafeItemAfterTheNewBuildLeavesNothingToInstall)
     WriteFile(Pub() + "Build.upd", "41\n1.1.4.41\n" + Sha256(made) + "\n");
     WriteFile(Pub() + "UpdateInfo.txt", "notice");
     PressUpdate();
-    EXPECT_EQ(Messages, QStringList{Row(3)});
+    EXPECT_EQ(Messages, QStringList{Row(ltUpdateFailed)});
     EXPECT_EQ(Sha256(Prog + "Setup"), before);
     EXPECT_FALSE(Exists(Root + "/zz.txt"));
     for (const char* left : {"Setup.newupdate", "Setup.oldupdate", ".Setup.newupdate.part"})
@@ -275,12 +275,12 @@ TEST_F(UpdateDownload, NewBuildThatCannotStartIsPutBack)
     WriteFile(text, "This is a text file, not a program.\n");
     Publish(text, "notice", "1.1.4.41");  // signed and announced as it should be
     PressUpdate();
-    EXPECT_EQ(Messages, QStringList{Row(3)});
+    EXPECT_EQ(Messages, QStringList{Row(ltUpdateFailed)});
     EXPECT_TRUE(Main->isVisible());
-    // The same build pending at a start: row 2.
+    // The same build pending at a start: the swap-failed text.
     fs::copy_file(text, Prog + "Setup.newupdate");
     EXPECT_FALSE(CompletePendingUpdate("Setup"));
-    EXPECT_EQ(Messages, (QStringList{Row(3), Row(2)}));
+    EXPECT_EQ(Messages, (QStringList{Row(ltUpdateFailed), Row(ltSwapFailed)}));
     // Both times the old build is Setup again, runnable, and nothing is left pending.
     EXPECT_EQ(Sha256(Prog + "Setup"), before);
     EXPECT_TRUE(TFilePermissions::IsExecutable(Prog + "Setup"));

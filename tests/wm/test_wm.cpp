@@ -170,7 +170,7 @@ private slots:
         };
         QTest::qWait(qMax<qint64>(0, 500 - started.elapsed()));
         SendDeleteWindow(id);
-        QTRY_COMPARE_WITH_TIMEOUT(asked, QStringList{QString::fromUtf8(LangTexts[31][1])}, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(asked, QStringList{QString::fromUtf8(LangTexts[ltCancelInstall][1])}, 10000);
         QVERIFY(checked);
         QTest::qWait(200);
         QVERIFY(XState(id).Viewable && !InstallFinished);
@@ -202,8 +202,8 @@ private slots:
             TTreeNodes* items = w.TVFiles->Items();
             items->Clear();
             TTreeNode* folder = items->Add(nullptr, "T");
-            folder->SetStateIndex(run % 2 ? 1 : 2);
-            items->AddChild(folder, "tiny.zip")->SetStateIndex(run % 2 ? 2 : 1);
+            folder->SetStateIndex(run % 2 ? csUnchecked : csChecked);
+            items->AddChild(folder, "tiny.zip")->SetStateIndex(run % 2 ? csChecked : csUnchecked);
             w.PCFrames->setCurrentIndex(TFMain::PagePath);
             w.BNext->show();
             w.EDir->setText(Path("tiny-target"));

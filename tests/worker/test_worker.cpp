@@ -40,7 +40,7 @@ using namespace WorkerFixtures;
 
 namespace {
 
-QString Row(int row, int lang)
+QString Row(TLangText row, int lang)
 {
     return QString::fromUtf8(LangTexts[row][lang]);
 }
@@ -375,8 +375,8 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(w.PCFrames->currentIndex(), int(TFMain::PageDone), 60000);
         QVERIFY(WaitWorkersEnded());
         QVERIFY(InstallFinished);
-        QCOMPARE(w.BCancel->text(), Row(12, lang));
-        QCOMPARE(w.LUPCancel->text(), Row(33, lang));
+        QCOMPARE(w.BCancel->text(), Row(ltDone, lang));
+        QCOMPARE(w.LUPCancel->text(), Row(ltInstallSuccessful, lang));
         QVERIFY(w.HasSystemMenu());
         QCOMPARE(w.PBMain->value(), 2);
         QCOMPARE(outOfRange, 0);
@@ -418,7 +418,7 @@ private slots:
         QVERIFY(WaitWorkersEnded());
 
         QCOMPARE(FBoxes.Texts.size(), 1);
-        QCOMPARE(FBoxes.Texts[0].section(QStringLiteral("\n\n"), 0, 0), Row(32, 1));  // then the details
+        QCOMPARE(FBoxes.Texts[0].section(QStringLiteral("\n\n"), 0, 0), Row(ltInstallFailed, 1));  // then the details
         QCOMPARE(mainAt, 1);
         QCOMPARE(mainMax, 3);
         QCOMPARE(updaters, 0);
@@ -455,7 +455,7 @@ private slots:
         w->StartInstaller({a.toStdString(), b.toStdString()}, target.toStdString());
         QVERIFY(HoldInsideFirstArchive());
         QTest::mouseClick(w->BCancel, Qt::LeftButton);
-        QCOMPARE(FBoxes.Texts, QStringList{Row(31, 1)});
+        QCOMPARE(FBoxes.Texts, QStringList{Row(ltCancelInstall, 1)});
         QVERIFY(paused);
         QVERIFY(w->isVisible());
         QVERIFY(!InstallFinished);
@@ -541,7 +541,7 @@ private slots:
         w->StartInstaller({a.toStdString(), b.toStdString()}, target.toStdString());
         QVERIFY(HoldInsideFirstArchive());
         QTest::mouseClick(w->BCancel, Qt::LeftButton);
-        QCOMPARE(FBoxes.Texts, QStringList{Row(31, 1)});
+        QCOMPARE(FBoxes.Texts, QStringList{Row(ltCancelInstall, 1)});
         QVERIFY(!w->isVisible());
         QVERIFY(InstallFinished);
         // The worker still holds the staged library: it goes only once the worker has ended.
@@ -563,7 +563,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(w->PCFrames->currentIndex(), int(TFMain::PageDone), 10000);
         QVERIFY(WaitWorkersEnded());
         QCOMPARE(w->PBMain->maximum(), 0);
-        QCOMPARE(w->BCancel->text(), Row(12, 1));
+        QCOMPARE(w->BCancel->text(), Row(ltDone, 1));
         QVERIFY(w->HasSystemMenu());
         QVERIFY(InstallFinished);
         QVERIFY(FBoxes.Texts.isEmpty());
@@ -610,7 +610,7 @@ private slots:
         QVERIFY(WaitWorkersEnded());
         SetDetailsBoxHandler(nullptr);
 
-        QCOMPARE(FBoxes.Texts, QStringList{Row(32, lang)});
+        QCOMPARE(FBoxes.Texts, QStringList{Row(ltInstallFailed, lang)});
         QCOMPARE(details.size(), 1);
         QVERIFY2(details[0].contains(archive) && details[0].contains(phrase), qPrintable(details[0]));
         QVERIFY(TreeDigest(Path("target")).isEmpty());
