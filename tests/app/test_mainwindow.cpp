@@ -163,10 +163,10 @@ private slots:
     {
         TProgramFolder folder;
         auto w = ShowMain("en_US.UTF-8");
-        const auto question = [] { QCOMPARE(ShowMessageBox(QString::fromUtf8(LangText(31)), TMsgButtons::YesNo), TMsgResult::No); };
+        const auto question = [] { QCOMPARE(ShowMessageBox(QString::fromUtf8(LangText(ltCancelInstall)), TMsgButtons::YesNo), TMsgResult::No); };
         const auto browse = [] {
             QString chosen;
-            QVERIFY(!ShowFolderDialog(QString::fromUtf8(LangText(27)), chosen));
+            QVERIFY(!ShowFolderDialog(QString::fromUtf8(LangText(ltFolderDialogTitle)), chosen));
         };
         const QStringList english = ButtonsOfNextModal(question);
         QCOMPARE(english, (QStringList{QStringLiteral("No"), QStringLiteral("Yes")}));
