@@ -22,6 +22,7 @@
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
 #include "platform/SystemInfo.h"
+#include "platform/TQtTranslations.h"
 #include "platform/TThread.h"
 #include "update/SelfUpdateHooks.h"
 
@@ -301,6 +302,7 @@ void TFMain::FormShow()
         return;
     LangIndex = IsRussianSystem() ? 0 : 1;
     CBChLang->setCurrentIndex(LangIndex);
+    TQtTranslations::Apply(LangIndex == 0);
     ApplyLanguage(LangIndex);
     BUpdate->hide();
     BBack->hide();
@@ -373,6 +375,7 @@ void TFMain::RelayoutLabels()
 void TFMain::CBChLangChange()
 {
     LangIndex = static_cast<uint16_t>(CBChLang->currentIndex() == 0 ? 0 : 1);
+    TQtTranslations::Apply(LangIndex == 0);
     ApplyLanguage(LangIndex);
 }
 

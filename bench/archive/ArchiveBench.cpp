@@ -1,6 +1,7 @@
 // Extraction throughput of the binding against the 7z CLI on the same archives, in the
-// same run. Usage: archive_bench [work folder]  (default: a folder under TMPDIR).
-// Internally: archive_bench --extract <archive> <folder> extracts once and exits.
+// same run, through both archive libraries: the 7-Zip built here and Debian's.
+// Usage: archive_bench [work folder]  (default: a folder under TMPDIR).
+// Internally: archive_bench --extract <library> <archive> <folder> extracts once and exits.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -10,6 +11,8 @@
 #include <random>
 #include <string>
 #include <vector>
+
+#include <unistd.h>
 
 #include "archive/ArchiveBinding.h"
 
@@ -82,13 +85,13 @@ TRun Timed(const std::string& command, const fs::path& scratch)
     return r;
 }
 
-int ExtractOnce(const std::string& archive, const std::string& folder)
+int ExtractOnce(const std::string& library, const std::string& archive, const std::string& folder)
 {
     try {
         TGUID id{};
         if (!FormatIdForExtension(fs::path(archive).extension().string(), id))
             return 2;
-        I7zReaderPtr reader = CreateArchiveReader(id, SETUP_BENCH_7Z_LIBRARY);
+        I7zReaderPtr reader = CreateArchiveReader(id, library);
         reader->OpenArchiveFile(archive);
         reader->ExtractAllToFolder(folder);
         reader->CloseArchive();
@@ -103,11 +106,12 @@ int ExtractOnce(const std::string& archive, const std::string& folder)
 
 int main(int argc, char** argv)
 {
-    if (argc == 4 && std::string(argv[1]) == "--extract")
-        return ExtractOnce(argv[2], argv[3]);
+    if (argc == 5 && std::string(argv[1]) == "--extract")
+        return ExtractOnce(argv[2], argv[3], argv[4]);
 
     const char* tmp = std::getenv("TMPDIR");
-    const fs::path work = argc > 1 ? fs::path(argv[1]) : fs::path(tmp && *tmp ? tmp : "/tmp") / "setup-archive-bench";
+    const fs::path work = argc > 1 ? fs::path(argv[1]) : fs::path(tmp && *tmp ? tmp : "/tmp") /
+                                                 ("setup-archive-bench-" + std::to_string(::getpid()));
     fs::remove_all(work);
     fs::create_directories(work);
     const std::string self = fs::canonical("/proc/self/exe").string();
@@ -119,40 +123,55 @@ int main(int argc, char** argv)
     Shell("cd " + Quote((work / "src").string()) + " && 7z a -bd -tzip -mm=Deflate -mx=5 " +
           Quote((work / "mod.zip").string()) + " . >/dev/null");
 
-    constexpr int kRounds = 3;
+    constexpr int kRounds = 5;
+    // The CLI and the binding through each library; the order turns every round so that
+    // none of them always gets the warmest cache.
+    struct TSide {
+        const char* Name;
+        std::string Library;  // empty: the 7z CLI
+        TRun Best{1e9, 0};
+    };
     for (const char* name : {"mod.7z", "mod.zip"}) {
         const std::string archive = (work / name).string();
-        TRun bestCli{1e9, 0}, bestOurs{1e9, 0};
+        std::vector<TSide> sides = {{"7z x", ""}, {"built", SETUP_BENCH_BUILT_7Z_LIBRARY}, {"debian", SETUP_BENCH_DEBIAN_7Z_LIBRARY}};
         for (int round = 0; round < kRounds; ++round) {
-            // Alternate the order so neither side always gets the warmer cache.
-            for (int side = 0; side < 2; ++side) {
-                const bool cliFirst = round % 2 == 0;
-                const bool cli = (side == 0) == cliFirst;
-                const fs::path out = work / (cli ? "out-cli" : "out-ours");
+            for (size_t k = 0; k < sides.size(); ++k) {
+                TSide& side = sides[(k + static_cast<size_t>(round)) % sides.size()];
+                const fs::path out = work / (std::string("out-") + side.Name);
                 fs::remove_all(out);
                 Shell("sync");
-                const TRun r = cli ? Timed("7z x -bd -y -o" + Quote(out.string()) + " " + Quote(archive), work)
-                                   : Timed(Quote(self) + " --extract " + Quote(archive) + " " + Quote(out.string()), work);
-                TRun& best = cli ? bestCli : bestOurs;
-                if (r.Seconds < best.Seconds)
-                    best.Seconds = r.Seconds;
-                best.PeakKb = std::max(best.PeakKb, r.PeakKb);
+                const TRun r = side.Library.empty()
+                    ? Timed("7z x -bd -y -o" + Quote(out.string()) + " " + Quote(archive), work)
+                    : Timed(Quote(self) + " --extract " + Quote(side.Library) + " " + Quote(archive) + " " +
+                                Quote(out.string()), work);
+                if (r.Seconds < side.Best.Seconds)
+                    side.Best.Seconds = r.Seconds;
+                side.Best.PeakKb = std::max(side.Best.PeakKb, r.PeakKb);
             }
         }
         uintmax_t bytes = 0;
         size_t files = 0;
-        for (const auto& e : fs::recursive_directory_iterator(work / "out-ours"))
+        for (const auto& e : fs::recursive_directory_iterator(work / "out-built"))
             if (e.is_regular_file()) {
                 bytes += e.file_size();
                 ++files;
             }
-        const bool same = Shell("diff -r " + Quote((work / "out-cli").string()) + " " +
-                                Quote((work / "out-ours").string()) + " >/dev/null");
-        std::printf("%-8s %zu files, %.1f MB | 7z x %.2f s, %ld MB peak | binding %.2f s, %ld MB peak | "
-                    "throughput ratio %.3f (target >= 0.95) | peak difference %+.1f MB (target <= +20) | trees %s\n",
-                    name, files, bytes / 1048576.0, bestCli.Seconds, bestCli.PeakKb / 1024, bestOurs.Seconds,
-                    bestOurs.PeakKb / 1024, bestCli.Seconds / bestOurs.Seconds,
-                    (bestOurs.PeakKb - bestCli.PeakKb) / 1024.0, same ? "identical" : "DIFFER");
+        const TRun& cli = sides[0].Best;
+        const TRun& built = sides[1].Best;
+        const TRun& debian = sides[2].Best;
+        const auto same = [&](const char* a, const char* b) {
+            return Shell("diff -r " + Quote((work / a).string()) + " " + Quote((work / b).string()) + " >/dev/null");
+        };
+        const bool identical = same("out-7z x", "out-built") && same("out-7z x", "out-debian");
+        std::printf("%-8s %zu files, %.1f MB | 7z x %.2f s, %ld MB peak | built %.2f s, %ld MB peak | "
+                    "debian %.2f s, %ld MB peak\n"
+                    "         throughput vs 7z x: built %.3f, debian %.3f (target >= 0.95) | "
+                    "built time / debian time %.3f (target <= 1.05) | peak built - 7z x %+.1f MB "
+                    "(target <= +20) | trees %s\n",
+                    name, files, bytes / 1048576.0, cli.Seconds, cli.PeakKb / 1024, built.Seconds,
+                    built.PeakKb / 1024, debian.Seconds, debian.PeakKb / 1024, cli.Seconds / built.Seconds,
+                    cli.Seconds / debian.Seconds, built.Seconds / debian.Seconds,
+                    (built.PeakKb - cli.PeakKb) / 1024.0, identical ? "identical" : "DIFFER");
     }
     fs::remove_all(work);
     return 0;

@@ -1,7 +1,7 @@
 # Tests of the catalogue builder and the archive probe; they need the 7z tool and 7z.so.
 if(NOT SETUP_FUZZ)
   add_library(setup_catalogue_testsupport STATIC ${CMAKE_CURRENT_LIST_DIR}/test_catalogue_support.cpp)
-  target_link_libraries(setup_catalogue_testsupport PUBLIC setup_shell Qt6::Core)
+  target_link_libraries(setup_catalogue_testsupport PUBLIC setup_shell setup_test_7zlib Qt6::Core)
   target_include_directories(setup_catalogue_testsupport PUBLIC ${CMAKE_CURRENT_LIST_DIR})
 
   add_executable(test_catalogue_build ${CMAKE_CURRENT_LIST_DIR}/test_catalogue_build.cpp)
