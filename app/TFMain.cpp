@@ -3,7 +3,9 @@
 #include "app/LangTexts.h"
 #include "app/ResourceStaging.h"
 #include "app/ShellState.h"
+#include "app/TFilesPage.h"
 #include "app/TJournalControls.h"
+#include "app/TProgressPage.h"
 #include "archive/TInstallRecorder.h"
 #include "archive/TJournalStore.h"
 #include "archive/ThUnPackFiles.h"
@@ -20,6 +22,7 @@
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
 #include "platform/SystemInfo.h"
+#include "platform/TQtTranslations.h"
 #include "platform/TThread.h"
 #include "update/SelfUpdateHooks.h"
 
@@ -30,7 +33,6 @@
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
@@ -98,14 +100,18 @@ TFMain::TFMain(QWidget* parent) : QWidget(parent)
         const QRect avail = screen->availableGeometry();
         move(avail.center() - QPoint(width() / 2, height() / 2));
     }
-    if (!FMain)
+    if (!FMain) {
         FMain = this;
+        SetUpdateWindow(this);
+    }
 }
 
 TFMain::~TFMain()
 {
-    if (FMain == this)
+    if (FMain == this) {
         FMain = nullptr;
+        SetUpdateWindow(nullptr);
+    }
 }
 
 int TFMain::Scaled(int v) const
@@ -296,6 +302,7 @@ void TFMain::FormShow()
         return;
     LangIndex = IsRussianSystem() ? 0 : 1;
     CBChLang->setCurrentIndex(LangIndex);
+    TQtTranslations::Apply(LangIndex == 0);
     ApplyLanguage(LangIndex);
     BUpdate->hide();
     BBack->hide();
@@ -368,6 +375,7 @@ void TFMain::RelayoutLabels()
 void TFMain::CBChLangChange()
 {
     LangIndex = static_cast<uint16_t>(CBChLang->currentIndex() == 0 ? 0 : 1);
+    TQtTranslations::Apply(LangIndex == 0);
     ApplyLanguage(LangIndex);
 }
 
@@ -490,7 +498,8 @@ void TFMain::CBEmptyFilesHideClick()
 
 void TFMain::BuildFileTree()
 {
-    TCatalogueBuilder builder(TVFiles, PFilesAnalyz, CBEmptyFilesHide);
+    TFilesPage page(*this);
+    TCatalogueBuilder builder(*TVFiles->Items(), TVFiles->RadioStates, page);
     builder.SetListings(&Journal->Listings);
     try {
         builder.Build();
@@ -504,6 +513,16 @@ void TFMain::BuildFileTree()
 void TFMain::BUpdateClick()
 {
     RunUpdateDownload(*this);
+}
+
+void TFMain::ShowUpdateButton()
+{
+    BUpdate->show();
+}
+
+void TFMain::CloseAfterUpdate()
+{
+    close();
 }
 
 void TFMain::SetSystemMenu(bool on)
@@ -559,16 +578,7 @@ bool TFMain::ConfirmCancelInstall()
 
 void TFMain::StartInstaller(const tFilesArray& files, const std::string& targetFolder)
 {
-    TInstallControls controls;
-    controls.PBMain = PBMain;
-    controls.PBFile = PBFile;
-    controls.PCFrames = PCFrames;
-    controls.BCancel = BCancel;
-    controls.SetSystemMenu = [self = QPointer<TFMain>(this)](bool on) {
-        if (self)
-            self->SetSystemMenu(on);
-    };
-    auto* worker = new ThUnPackFiles(true, targetFolder, files, controls);
+    auto* worker = new ThUnPackFiles(true, targetFolder, files, std::make_shared<TProgressPage>(this));
     worker->SetRecorder(std::make_unique<TInstallRecorder>(TJournalStore(), targetFolder, ProgramFolder(), files));
     Installer = worker;
     worker->SetFreeOnTerminate(true);

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "archive/tFilesArray.h"
+#include "update/IUpdateWindow.h"
 
 class QCheckBox;
 class QComboBox;
@@ -18,7 +19,7 @@ class TCheckTreeView;
 class TJournalControls;
 
 // The wizard's main window: five pages in one page control and the bottom button row.
-class TFMain : public QWidget {
+class TFMain : public QWidget, public IUpdateWindow {
     Q_OBJECT
 
 public:
@@ -79,6 +80,10 @@ public:
     void ApplyLanguage(uint16_t index);
     void BuildFileTree();
     static bool SelectFolder(const QString& title, QString& folder);
+
+    // IUpdateWindow
+    void ShowUpdateButton() override;
+    void CloseAfterUpdate() override;
 
     // The window's system menu (close and minimise boxes) on or off.
     void SetSystemMenu(bool on);

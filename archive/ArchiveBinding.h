@@ -8,6 +8,8 @@
 
 inline constexpr TGUID CLSID_FormatZip = {0x23170F69, 0x40C1, 0x278A, {0x10, 0, 0, 0x01, 0x10, 0x01, 0, 0}};
 inline constexpr TGUID CLSID_FormatRar = {0x23170F69, 0x40C1, 0x278A, {0x10, 0, 0, 0x01, 0x10, 0x03, 0, 0}};
+// RAR5 archives have a handler of their own, which the ".rar" id falls back to.
+inline constexpr TGUID CLSID_FormatRar5 = {0x23170F69, 0x40C1, 0x278A, {0x10, 0, 0, 0x01, 0x10, 0xCC, 0, 0}};
 inline constexpr TGUID CLSID_Format7z = {0x23170F69, 0x40C1, 0x278A, {0x10, 0, 0, 0x01, 0x10, 0x07, 0, 0}};
 inline constexpr TGUID NullGuid = {0, 0, 0, {0, 0, 0, 0, 0, 0, 0, 0}};
 

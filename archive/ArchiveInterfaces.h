@@ -39,6 +39,7 @@ inline constexpr TPropId kpidPath = 3;
 inline constexpr TPropId kpidName = 4;
 inline constexpr TPropId kpidIsDir = 6;
 inline constexpr TPropId kpidSize = 7;
+inline constexpr TPropId kpidCharacts = 47;  // a text of flag names, e.g. "UTF8" in zip
 inline constexpr TPropId kpidEncrypted = 15;
 inline constexpr TPropId kpidSplitBefore = 16;
 inline constexpr TPropId kpidSplitAfter = 17;

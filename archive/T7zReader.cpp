@@ -10,6 +10,7 @@
 #include "archive/ArchiveBinding.h"
 #include "archive/IItemReplaceHook.h"
 #include "archive/ItemPathCheck.h"
+#include "archive/LegacyZipName.h"
 #include "archive/TRarEndCheck.h"
 #include "archive/TItemWriter.h"
 #include "archive/TProgressSum.h"
@@ -78,6 +79,17 @@ std::wstring LowerCase(std::wstring s)
     return s;
 }
 
+constexpr uint32_t kSeekSet = 0;
+constexpr uint32_t kSeekCurrent = 1;
+
+bool HasNonAscii(const std::wstring& s)
+{
+    for (wchar_t c : s)
+        if (static_cast<uint32_t>(c) >= 0x80)
+            return true;
+    return false;
+}
+
 const char* OperationResultText(int32_t opRes)
 {
     switch (opRes) {
@@ -127,7 +139,12 @@ private:
 };
 }  // namespace
 
-T7zReader::T7zReader(const std::string& libName) : T7zFormat(libName), LibraryName(libName) {}
+// The library settles how it reads 8-bit names when it is loaded, by the locale of that
+// moment; the reader notes the same at the same time.
+T7zReader::T7zReader(const std::string& libName)
+    : T7zFormat(libName), LibraryName(libName), LibraryReadsUtf8(LocaleCodesetIsUtf8())
+{
+}
 
 T7zReader::~T7zReader()
 {
@@ -236,8 +253,6 @@ void T7zReader::OpenInStream(IInStream* stream)
 {
     if (!stream)
         throw EArchiveError("No archive stream given");
-    TComPtr<IInArchive> archive = LibraryArchive();
-    Errors->Clear();
     HaveCurrentIndex = false;
     HaveOpenedSize = false;
     IStreamGetSize* sizer = nullptr;
@@ -245,7 +260,26 @@ void T7zReader::OpenInStream(IInStream* stream)
         HaveOpenedSize = sizer->GetSize(&OpenedSize) == kS_OK;
         sizer->Release();
     }
-    const THResult rc = archive->Open(stream, &kMaxCheckStartPosition, static_cast<IArchiveOpenCallback*>(this));
+    // RAR 1.5-4.x and RAR5 have a handler each, and each answers "not my format" for the
+    // other's files: a ".rar" is offered to the second before the open counts as failed.
+    const TGUID asked = FormatId;
+    const bool rar = asked == CLSID_FormatRar || asked == CLSID_FormatRar5;
+    uint64_t start = 0;
+    const bool rewindable = rar && stream->Seek(0, kSeekCurrent, &start) == kS_OK;
+    THResult rc = OpenWithLibrary(stream);
+    // A refused password means the first handler knew the file as its own.
+    if (rewindable && rc == kS_FALSE && !Errors->Any() && !PasswordRefused) {
+        DropLibraryArchive();
+        FormatId = asked == CLSID_FormatRar ? CLSID_FormatRar5 : CLSID_FormatRar;
+        rc = stream->Seek(static_cast<int64_t>(start), kSeekSet, nullptr);
+        if (rc == kS_OK)
+            rc = OpenWithLibrary(stream);
+        if (rc != kS_OK) {
+            // Both refused: the reader stays what it was made for.
+            DropLibraryArchive();
+            FormatId = asked;
+        }
+    }
     RaiseIfFailed(rc);
     try {
         CheckArchiveState();
@@ -254,6 +288,13 @@ void T7zReader::OpenInStream(IInStream* stream)
         CloseArchive();
         throw;
     }
+}
+
+THResult T7zReader::OpenWithLibrary(IInStream* stream)
+{
+    TComPtr<IInArchive> archive = LibraryArchive();
+    Errors->Clear();
+    return archive->Open(stream, &kMaxCheckStartPosition, static_cast<IArchiveOpenCallback*>(this));
 }
 
 void T7zReader::CheckArchiveState()
@@ -301,6 +342,11 @@ void T7zReader::CloseArchive()
 {
     PasswordKnown = false;
     ArchiveFileName.clear();
+    DropLibraryArchive();
+}
+
+void T7zReader::DropLibraryArchive()
+{
     if (LibArchive) {
         LibArchive->Close();
         LibArchive.Reset();
@@ -321,22 +367,34 @@ void T7zReader::ReadProperty(uint32_t index, TPropId propId, TPropVariant& value
     LibraryArchive()->GetProperty(index, propId, &value);
 }
 
-std::wstring T7zReader::ItemPath(uint32_t index)
+std::wstring T7zReader::ReadText(uint32_t index, TPropId propId)
 {
     TPropVariant v;
-    ReadProperty(index, kpidPath, v);
+    ReadProperty(index, propId, v);
     std::wstring s = (v.vt == kVT_BSTR && v.bstrVal) ? std::wstring(v.bstrVal) : std::wstring();
     ClearPropVariant(v);
     return s;
 }
 
+// Zip names stored with neither the UTF-8 flag nor Info-ZIP's Unicode path field are
+// decoded here from their bytes; the library would read them by its locale.
+std::wstring T7zReader::ItemText(uint32_t index, TPropId propId)
+{
+    std::wstring s = ReadText(index, propId);
+    if (FormatId == CLSID_FormatZip && HasNonAscii(s) &&
+        !CharacteristicsNameUnicode(ReadText(index, kpidCharacts)))
+        s = DecodeLegacyZipName(s, LibraryReadsUtf8);
+    return s;
+}
+
+std::wstring T7zReader::ItemPath(uint32_t index)
+{
+    return ItemText(index, kpidPath);
+}
+
 std::wstring T7zReader::ItemName(uint32_t index)
 {
-    TPropVariant v;
-    ReadProperty(index, kpidName, v);
-    std::wstring s = (v.vt == kVT_BSTR && v.bstrVal) ? std::wstring(v.bstrVal) : std::wstring();
-    ClearPropVariant(v);
-    return s;
+    return ItemText(index, kpidName);
 }
 
 uint64_t T7zReader::ItemSize(uint32_t index)

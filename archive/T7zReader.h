@@ -102,7 +102,11 @@ private:
     };
 
     void OpenInStream(IInStream* stream);
+    THResult OpenWithLibrary(IInStream* stream);
+    void DropLibraryArchive();
     void ReadProperty(uint32_t index, TPropId propId, TPropVariant& value);
+    std::wstring ReadText(uint32_t index, TPropId propId);
+    std::wstring ItemText(uint32_t index, TPropId propId);
     bool ItemFlag(uint32_t index, TPropId propId);
     // Raises when the library's archive-level flags, or a physical size beyond the end of
     // the file, say that the archive is damaged or incomplete.
@@ -172,6 +176,8 @@ private:
 
     std::string LibraryName;      // for a second reader of the same archive
     std::string ArchiveFileName;  // what OpenArchiveFile opened; empty for a caller's stream
+    // How the library reads zip names stored without the UTF-8 flag (see LegacyZipName.h).
+    bool LibraryReadsUtf8 = false;
     std::unique_ptr<TItemWriter> Writer;  // while an extraction to a folder runs
     TComPtr<T7zStream> FeedStream;        // the library's stream for the item being decoded
     TWriterFeed* Feed = nullptr;          // its host, owned by it

@@ -15,8 +15,8 @@ std::condition_variable LiveChanged;
 int Live = 0;
 }
 
-ThPBFUpdate::ThPBFUpdate(bool createSuspended, const TInstallControls& controls)
-    : TThread(createSuspended), FControls(controls)
+ThPBFUpdate::ThPBFUpdate(bool createSuspended, std::shared_ptr<IInstallControls> controls)
+    : TThread(createSuspended), FControls(std::move(controls))
 {
     FileBytesTotal = 1;
     FileBytesDone = 0;
@@ -47,9 +47,9 @@ bool ThPBFUpdate::WaitUntilNoneLive(std::chrono::milliseconds limit)
 
 void ThPBFUpdate::UpdateFileBar()
 {
-    QProgressBar* bar = FControls.PBFile;
-    if (!bar)
+    if (!FControls)
         return;
+    IInstallControls& bars = *FControls;
     // The bar holds ints: archives of 2 GiB and more are shown in units of 2^shift bytes.
     // An empty archive keeps the 0..1 bar rather than Qt's busy indicator.
     int64_t total = FileBytesTotal;
@@ -65,10 +65,10 @@ void ThPBFUpdate::UpdateFileBar()
         ++shift;
     const int max = static_cast<int>(total >> shift);
     const int pos = static_cast<int>(done >> shift);
-    if (bar->maximum() != max)
-        bar->setRange(0, max);
-    if (bar->value() != pos)
-        bar->setValue(pos);
+    if (bars.BarMax(IInstallControls::FileBar) != max)
+        bars.SetBarRange(IInstallControls::FileBar, max);
+    if (bars.BarPosition(IInstallControls::FileBar) != pos)
+        bars.SetBarPosition(IInstallControls::FileBar, pos);
 }
 
 void ThPBFUpdate::Execute()

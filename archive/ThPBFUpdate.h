@@ -1,20 +1,21 @@
 #pragma once
 
-#include "archive/TInstallControls.h"
+#include "archive/IInstallControls.h"
 #include "platform/TThread.h"
 
 #include <atomic>
 #include <chrono>
+#include <memory>
 
 // Copies the byte counters of the archive in extraction into the file bar, until
 // FileBarStop is set. One per archive; frees itself.
 class ThPBFUpdate : public TThread {
 public:
     // Resets FileBytesTotal to 1 and FileBytesDone to 0.
-    ThPBFUpdate(bool createSuspended, const TInstallControls& controls);
+    ThPBFUpdate(bool createSuspended, std::shared_ptr<IInstallControls> controls);
     ~ThPBFUpdate() override;
 
-    // Synchronised: the counters into PBFile, scaled into the bar's int range.
+    // Synchronised: the counters into the file bar, scaled into the bar's int range.
     void UpdateFileBar();
 
     // Pause between passes; zero spins (a pass as soon as the last one has run). Pacing to
@@ -30,5 +31,5 @@ protected:
     void Execute() override;
 
 private:
-    TInstallControls FControls;
+    std::shared_ptr<IInstallControls> FControls;
 };

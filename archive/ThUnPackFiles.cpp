@@ -7,7 +7,6 @@
 #include "archive/TInstallRecorder.h"
 #include "archive/ThPBFUpdate.h"
 #include "archive/UnpackProgress.h"
-#include "platform/Dialogs.h"
 #include "platform/Paths.h"
 
 #include <atomic>
@@ -19,14 +18,12 @@ namespace {
 // next one, so two never write the bar at once.
 constexpr auto UpdaterEndLimit = std::chrono::seconds(5);
 
-constexpr int PageDone = 4;
-
 std::atomic<int> Live{0};
 }
 
 ThUnPackFiles::ThUnPackFiles(bool createSuspended, const std::string& targetFolder,
-                             const tFilesArray& files, const TInstallControls& controls)
-    : TThread(createSuspended), Files(files), TargetFolder(targetFolder), FControls(controls)
+                             const tFilesArray& files, std::shared_ptr<IInstallControls> controls)
+    : TThread(createSuspended), Files(files), TargetFolder(targetFolder), FControls(std::move(controls))
 {
     InstallFinished = false;
     SetFinishBeforeQuit(true);
@@ -50,41 +47,43 @@ int ThUnPackFiles::LiveCount()
 
 void ThUnPackFiles::PrepareMainBar()
 {
-    if (QProgressBar* bar = FControls.PBMain) {
-        bar->setRange(0, static_cast<int>(Files.size()));
-        bar->setValue(0);
+    if (FControls) {
+        FControls->SetBarRange(IInstallControls::MainBar, static_cast<int>(Files.size()));
+        FControls->SetBarPosition(IInstallControls::MainBar, 0);
     }
 }
 
 void ThUnPackFiles::ResetFileBar()
 {
-    if (QProgressBar* bar = FControls.PBFile) {
-        bar->setRange(0, 1);
-        bar->setValue(0);
+    if (FControls) {
+        FControls->SetBarRange(IInstallControls::FileBar, 1);
+        FControls->SetBarPosition(IInstallControls::FileBar, 0);
     }
 }
 
 void ThUnPackFiles::StepMainBar()
 {
-    if (QProgressBar* bar = FControls.PBMain)
-        bar->setValue(bar->value() + 1);
+    if (FControls) {
+        const int done = FControls->BarPosition(IInstallControls::MainBar);
+        FControls->SetBarPosition(IInstallControls::MainBar, done + 1);
+    }
 }
 
 void ThUnPackFiles::ShowInstallDone()
 {
-    if (FControls.PCFrames)
-        FControls.PCFrames->setCurrentIndex(PageDone);
-    if (FControls.SetSystemMenu)
-        FControls.SetSystemMenu(true);
-    if (FControls.BCancel)
-        FControls.BCancel->setText(QString::fromUtf8(LangText(ltDone)));
+    if (!FControls)
+        return;
+    FControls->ShowDonePage();
+    FControls->SetSystemMenu(true);
+    FControls->SetCancelCaption(QString::fromUtf8(LangText(ltDone)));
 }
 
 void ThUnPackFiles::ShowInstallError()
 {
     // The failure text stays as it is; what went wrong goes into the box's details.
     const std::string details = InstallErrorDetails(FCurrentEntry, FFailedItem, FFailReason, FFailText);
-    ShowDetailsBox(QString::fromUtf8(LangText(ltInstallFailed)), QString::fromUtf8(details));
+    if (FControls)
+        FControls->ShowFailure(QString::fromUtf8(LangText(ltInstallFailed)), QString::fromUtf8(details));
 }
 
 void ThUnPackFiles::NoteFailure(const std::string& item, TFailReason reason, const std::string& text)

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "archive/TFailReason.h"
-#include "archive/TInstallControls.h"
+#include "archive/IInstallControls.h"
 #include "archive/tFilesArray.h"
 #include "platform/TThread.h"
 
@@ -17,7 +17,7 @@ class ThUnPackFiles : public TThread {
 public:
     // Clears InstallFinished.
     ThUnPackFiles(bool createSuspended, const std::string& targetFolder, const tFilesArray& files,
-                  const TInstallControls& controls);
+                  std::shared_ptr<IInstallControls> controls);
     ~ThUnPackFiles() override;
     // Records what the installation writes; set before the thread starts. None: unrecorded.
     void SetRecorder(std::unique_ptr<TInstallRecorder> recorder);
@@ -43,7 +43,7 @@ private:
     // Keeps what the failure message's details will say.
     void NoteFailure(const std::string& item, TFailReason reason, const std::string& text);
 
-    TInstallControls FControls;
+    std::shared_ptr<IInstallControls> FControls;  // shared with the file bar updaters
     std::string FCurrentEntry;  // the archive being installed
     std::string FFailedItem;
     TFailReason FFailReason = TFailReason::Other;

@@ -6,8 +6,16 @@ std::string WideToSystem(const std::wstring& text)
 {
     std::string out;
     out.reserve(text.size());
-    for (wchar_t wc : text) {
-        auto c = static_cast<char32_t>(wc);
+    for (size_t i = 0; i < text.size(); ++i) {
+        auto c = static_cast<char32_t>(text[i]);
+        // The library passes on UTF-16 pairs for characters above U+FFFF as they are.
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size()) {
+            const auto low = static_cast<char32_t>(text[i + 1]);
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+                ++i;
+            }
+        }
         if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
             c = 0xFFFD;
         if (c < 0x80) {

@@ -1,8 +1,9 @@
 #include "catalogue/TCatalogueBuilder.h"
 
 #include "app/ShellState.h"
+#include "catalogue/ICataloguePage.h"
 #include "catalogue/ProbeArchive.h"
-#include "catalogue/TCheckTreeView.h"
+#include "catalogue/TCheckTreeStrings.h"
 #include "catalogue/TTreeNode.h"
 #include "catalogue/TTreeNodes.h"
 #include "platform/ExecutablePath.h"
@@ -10,8 +11,7 @@
 #include "platform/TFolderSearch.h"
 #include "platform/TPathResolver.h"
 
-#include <QCheckBox>
-#include <QWidget>
+#include <algorithm>
 
 namespace {
 std::string Utf8(const QString& s)
@@ -51,44 +51,40 @@ void AdoptDiskName(TTreeNode* node, const std::string& diskName)
 }
 }
 
-TCatalogueBuilder::TCatalogueBuilder(TCheckTreeView* tree, QWidget* analyzPanel, QCheckBox* emptyFilesHide)
-    : FTree(tree), FPanel(analyzPanel), FEmptyFilesHide(emptyFilesHide)
+TCatalogueBuilder::TCatalogueBuilder(TTreeNodes& nodes, TRadioStates& radioStates, ICataloguePage& page)
+    : FNodes(nodes), FRadioStates(radioStates), FPage(page)
 {
 }
 
 bool TCatalogueBuilder::HideInaccessible() const
 {
-    return FEmptyFilesHide->isChecked();
+    return FPage.HideInaccessible();
 }
 
 void TCatalogueBuilder::Build()
 {
-    // The build blocks the event loop, so the panel is painted now or never.
-    FPanel->show();
-    FPanel->raise();
-    FPanel->repaint();
-    TTreeNodes* items = FTree->Items();
-    items->BeginUpdate();
+    FPage.ShowBusyPanel(true);
+    FNodes.BeginUpdate();
     FInaccessible = false;
     FProgramFolder = ProgramFolder();
     if (FListings)
         FListings->clear();
     try {
-        FTree->LoadFromFile(QString::fromStdString(ConfPath));
-        if (items->Count() > 0) {
+        TCheckTreeStrings(FNodes, FRadioStates).LoadFromFile(QString::fromStdString(ConfPath));
+        if (FNodes.Count() > 0) {
             CheckCatalogue();
         } else {
             AnalyseProgramFolder();
         }
     } catch (...) {
         // Keep what was read and leave the page usable; the window shows the error.
-        items->EndUpdate();
-        FPanel->hide();
+        FNodes.EndUpdate();
+        FPage.ShowBusyPanel(false);
         throw;
     }
-    items->EndUpdate();
-    FPanel->hide();
-    FEmptyFilesHide->setVisible(FInaccessible);
+    FNodes.EndUpdate();
+    FPage.ShowBusyPanel(false);
+    FPage.ShowHideOption(FInaccessible);
 }
 
 void TCatalogueBuilder::AnalyseProgramFolder()
@@ -97,24 +93,23 @@ void TCatalogueBuilder::AnalyseProgramFolder()
     TFolderSearch search(FProgramFolder);
     TSearchEntry entry;
     // Files in the program's folder itself, the executable among them, are never offered.
-    while (search.Next(entry) && FTree->Items()->Count() < MaxTreeNodes) {
+    while (search.Next(entry) && FNodes.Count() < MaxTreeNodes) {
         if (entry.IsFolder && AnalyseFolder(entry.Name, static_cast<std::uint16_t>(kept + 1)))
             ++kept;
     }
-    FTree->FullExpand();
+    FPage.FullExpand();
 }
 
 bool TCatalogueBuilder::AnalyseFolder(const std::string& name, std::uint16_t group)
 {
-    TTreeNodes* items = FTree->Items();
-    TTreeNode* folderNode = items->Add(nullptr, QString::fromStdString(name));
+    TTreeNode* folderNode = FNodes.Add(nullptr, QString::fromStdString(name));
     folderNode->SetStateIndex(csHidden);
-    FTree->AddRadioState(TRadioState{false, 0});
+    FRadioStates.push_back(TRadioState{false, 0});
     int fileCount = 0;
     try {
         TFolderSearch search(FProgramFolder + name);
         TSearchEntry entry;
-        while (search.Next(entry) && items->Count() < MaxTreeNodes) {
+        while (search.Next(entry) && FNodes.Count() < MaxTreeNodes) {
             if (entry.IsFolder || entry.IsHidden)
                 continue;
             const std::string path = FProgramFolder + name + PathDelim + entry.Name;
@@ -130,14 +125,14 @@ bool TCatalogueBuilder::AnalyseFolder(const std::string& name, std::uint16_t gro
             if (!add)
                 continue;
             const QString text = QString::fromStdString(entry.Name);
-            TTreeNode* node = items->AddChild(folderNode, text);
+            TTreeNode* node = FNodes.AddChild(folderNode, text);
             if (probe.Usable) {
                 node->SetStateIndex(fileCount == 0 ? csChecked : csUnchecked);
             } else {
                 node->SetStateIndex(csHidden);
                 node->SetText(ProbeNote(probe.Code, text));
             }
-            FTree->AddRadioState(TRadioState{true, group});
+            FRadioStates.push_back(TRadioState{true, group});
             ++fileCount;
         }
     } catch (...) {
@@ -154,8 +149,8 @@ bool TCatalogueBuilder::AnalyseFolder(const std::string& name, std::uint16_t gro
 
 void TCatalogueBuilder::CheckCatalogue()
 {
-    FTree->FullExpand();
-    TTreeNode* node = FTree->Items()->GetFirstNode();
+    FPage.FullExpand();
+    TTreeNode* node = FNodes.GetFirstNode();
     while (node) {
         if (node->Level() >= 1) {
             std::uint16_t code = pcUsable;
@@ -210,8 +205,9 @@ void TCatalogueBuilder::DeleteNode(TTreeNode* node)
 {
     const int index = node->AbsoluteIndex();
     const int count = SubtreeSize(node);
-    FTree->Items()->Delete(node);
+    FNodes.Delete(node);
     // One record per node went with the subtree; the later records shift down.
-    for (int i = 0; i < count; ++i)
-        FTree->DeleteRadioState(static_cast<std::uint16_t>(index));
+    if (index < static_cast<int>(FRadioStates.size()))
+        FRadioStates.erase(FRadioStates.begin() + index,
+                           FRadioStates.begin() + std::min<int>(index + count, static_cast<int>(FRadioStates.size())));
 }

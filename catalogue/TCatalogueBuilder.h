@@ -4,16 +4,17 @@
 #include <string>
 
 #include "catalogue/TArchiveListings.h"
+#include "catalogue/TRadioState.h"
 
-class QCheckBox;
-class QWidget;
-class TCheckTreeView;
+class ICataloguePage;
 class TTreeNode;
+class TTreeNodes;
 
 // Fills the files page's tree from the catalogue or from an analysis of the program's folder.
 class TCatalogueBuilder {
 public:
-    TCatalogueBuilder(TCheckTreeView* tree, QWidget* analyzPanel, QCheckBox* emptyFilesHide);
+    // The nodes and their radio records (one per node), and the page they are shown on.
+    TCatalogueBuilder(TTreeNodes& nodes, TRadioStates& radioStates, ICataloguePage& page);
     // Errors of the catalogue loader and of creating an archive reader propagate.
     void Build();
     // Also keeps the file names of every usable archive, for the conflict note. Not owned.
@@ -30,9 +31,9 @@ private:
     void DeleteNode(TTreeNode* node);
     bool HideInaccessible() const;
 
-    TCheckTreeView* FTree;
-    QWidget* FPanel;
-    QCheckBox* FEmptyFilesHide;
+    TTreeNodes& FNodes;
+    TRadioStates& FRadioStates;
+    ICataloguePage& FPage;
     std::string FProgramFolder;
     bool FInaccessible = false;
     TArchiveListings* FListings = nullptr;

@@ -1,7 +1,9 @@
 #include "catalogue/TCheckTreeStrings.h"
 
+#include <QFile>
 #include <QIODevice>
 
+#include "catalogue/EFOpenError.h"
 #include "catalogue/ETreeViewError.h"
 #include "catalogue/TCatalogueText.h"
 #include "catalogue/TTreeNodes.h"
@@ -96,6 +98,14 @@ void TCheckTreeStrings::SetUpdateState(bool updating)
         FNodes.BeginUpdate();
     else
         FNodes.EndUpdate();
+}
+
+void TCheckTreeStrings::LoadFromFile(const QString& fileName)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        throw EFOpenError("Cannot open file " + fileName.toStdString());
+    LoadFromStream(file);
 }
 
 void TCheckTreeStrings::LoadFromStream(QIODevice& stream)

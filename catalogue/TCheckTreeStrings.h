@@ -31,6 +31,8 @@ public:
 
     // The catalogue loader: replaces all nodes and radio records by the catalogue's items.
     void LoadFromStream(QIODevice& stream);
+    // Throws EFOpenError "Cannot open file %s" when the file cannot be read.
+    void LoadFromFile(const QString& fileName);
     void LoadFromBytes(const QByteArray& bytes);
 
 private:

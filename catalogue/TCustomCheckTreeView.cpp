@@ -1,15 +1,14 @@
 #include "catalogue/TCustomCheckTreeView.h"
 
-#include <QFile>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 
-#include "catalogue/EFOpenError.h"
 #include "catalogue/TCheckTreeDelegate.h"
 #include "catalogue/TCheckTreeStrings.h"
 #include "catalogue/TCheckToggle.h"
 #include "platform/EmbeddedResources.h"
+#include "platform/Exception.h"
 
 namespace {
 
@@ -46,10 +45,7 @@ TTreeNode* TCustomCheckTreeView::NodeOfItem(const QTreeWidgetItem* item)
 
 void TCustomCheckTreeView::LoadFromFile(const QString& fileName)
 {
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
-        throw EFOpenError("Cannot open file " + fileName.toStdString());
-    LoadFromStream(file);
+    TCheckTreeStrings(*FItems, RadioStates).LoadFromFile(fileName);
 }
 
 void TCustomCheckTreeView::LoadFromStream(QIODevice& stream)

@@ -4,6 +4,7 @@
 #include <QUuid>
 
 #include <cstdlib>
+#include <langinfo.h>
 #include <cstring>
 #include <map>
 #include <sched.h>
@@ -63,4 +64,10 @@ int ProcessorCount()
     }
     const unsigned hw = std::thread::hardware_concurrency();
     return hw > 0 ? static_cast<int>(hw) : 1;
+}
+
+bool LocaleCodesetIsUtf8()
+{
+    const char* codeset = ::nl_langinfo(CODESET);
+    return codeset && (std::strcmp(codeset, "UTF-8") == 0 || std::strcmp(codeset, "utf8") == 0);
 }

@@ -13,3 +13,5 @@ uint16_t GetSystemDefaultLangID();
 uint16_t LangIdForLocaleName(const std::string& locale);
 // Processors this process may run on (its affinity mask); at least 1.
 int ProcessorCount();
+// Whether the process's character type locale (LC_CTYPE) encodes text as UTF-8.
+bool LocaleCodesetIsUtf8();

@@ -36,9 +36,9 @@ if(NOT SETUP_FUZZ)
     ${CMAKE_CURRENT_LIST_DIR}/TUpdatePackage.cpp
     ${CMAKE_CURRENT_LIST_DIR}/SelfUpdateHooks.cpp)
   target_include_directories(setup_selfupdate PUBLIC ${CMAKE_SOURCE_DIR})
-  # setup_app (defined later) holds FMain, the window the check reveals its button on.
+  # The window is reached through IUpdateWindow, which it registers: nothing of setup_app.
   target_link_libraries(setup_selfupdate PUBLIC setup_updatecore setup_http setup_archive
-    setup_game setup_shell setup_platform_gui Qt6::Widgets OpenSSL::Crypto setup_app)
+    setup_game setup_shell setup_platform_gui Qt6::Widgets OpenSSL::Crypto)
   # The platform's resource lookup is defined in setup_resources, which itself needs the
   # platform: the static linker must scan the two as a group.
   target_link_libraries(setup_selfupdate INTERFACE

@@ -6,6 +6,10 @@
 #include "update/TSelfUpdate.h"
 #include "update/TThCheckUpd.h"
 
+namespace {
+IUpdateWindow* Window = nullptr;
+}
+
 void CleanUpAfterUpdate(const std::string& exeFileName)
 {
     try {
@@ -30,7 +34,17 @@ void StartUpdateCheck(const std::string& exeFileName)
     thread->Resume();
 }
 
-void RunUpdateDownload(TFMain& form)
+void RunUpdateDownload(IUpdateWindow& window)
 {
-    TSelfUpdate::Download(form, ExtractFileName(ExecutablePath()));
+    TSelfUpdate::Download(window, ExtractFileName(ExecutablePath()));
+}
+
+void SetUpdateWindow(IUpdateWindow* window)
+{
+    Window = window;
+}
+
+IUpdateWindow* UpdateWindow()
+{
+    return Window;
 }

@@ -2,7 +2,7 @@
 
 #include <string>
 
-class TFMain;
+class IUpdateWindow;
 
 // The self-update's part of the main window's start-up and its button.
 // Deletes the previous executable left by an earlier update (start-up step).
@@ -12,4 +12,8 @@ bool CompletePendingUpdate(const std::string& exeFileName);
 // Starts the background update check for the executable's bare file name.
 void StartUpdateCheck(const std::string& exeFileName);
 // The "Upgrade Setup..." button: download, unpack, swap, start the new build.
-void RunUpdateDownload(TFMain& form);
+void RunUpdateDownload(IUpdateWindow& window);
+// The window the check reveals its button on; null: none (the check then shows nothing).
+// Main thread only.
+void SetUpdateWindow(IUpdateWindow* window);
+IUpdateWindow* UpdateWindow();

@@ -2,13 +2,13 @@
 
 #include "app/LangTexts.h"
 #include "app/ShellState.h"
-#include "app/TFMain.h"
 #include "platform/Dialogs.h"
 #include "platform/ExecutablePath.h"
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
 #include "platform/Process.h"
 #include "platform/TFileStream.h"
+#include "update/IUpdateWindow.h"
 #include "update/TDownloadWatch.h"
 #include "update/TExecutableSwap.h"
 #include "update/THttpClient.h"
@@ -96,7 +96,7 @@ std::string TSelfUpdate::CleanUpScript(const std::string& oldUpdatePath)
     return "rm -f -- " + ShellQuote(oldUpdatePath);
 }
 
-bool TSelfUpdate::DownloadAndInstall(TFMain& form, const std::string& exeFileName)
+bool TSelfUpdate::DownloadAndInstall(IUpdateWindow& window, const std::string& exeFileName)
 {
     // The package never has a name: a run that dies mid-way leaves nothing behind.
     TPackageStream package(ExtractFilePath(LibPath));
@@ -115,11 +115,11 @@ bool TSelfUpdate::DownloadAndInstall(TFMain& form, const std::string& exeFileNam
     TUpdatePackage(ProgramFolder(), exeFileName).Install(package.Path(), LibPath);
     if (TExecutableSwap(exeFileName).ApplyAndStart() != TExecutableSwap::TResult::Started)
         return false;
-    form.close();
+    window.CloseAfterUpdate();
     return true;
 }
 
-void TSelfUpdate::Download(TFMain& form, const std::string& exeFileName)
+void TSelfUpdate::Download(IUpdateWindow& window, const std::string& exeFileName)
 {
     TfUpdMess* dialog = fUpdMess;
     if (!dialog)
@@ -131,7 +131,7 @@ void TSelfUpdate::Download(TFMain& form, const std::string& exeFileName)
         return;
     bool done = false;
     try {
-        done = DownloadAndInstall(form, TExecutableSwap::ProgramName(exeFileName));
+        done = DownloadAndInstall(window, TExecutableSwap::ProgramName(exeFileName));
     } catch (...) {
     }
     if (!done)

@@ -4,7 +4,7 @@
 
 #include <string>
 
-class TFMain;
+class IUpdateWindow;
 
 // Download, unpacking and the swap of the executables, and the two start-up steps that
 // finish an update. All of it runs on the main thread. The executable's own names are bare
@@ -20,8 +20,8 @@ public:
     static TDownloadLimits DownloadLimits;
 
     // The "Upgrade Setup..." button: asks, downloads, unpacks, swaps, starts the new build
-    // and closes form. Any failure shows the ltUpdateFailed text.
-    static void Download(TFMain& form, const std::string& exeFileName);
+    // and closes the window. Any failure shows the ltUpdateFailed text.
+    static void Download(IUpdateWindow& window, const std::string& exeFileName);
     // Writes and starts the clean-up script when a previous executable is left. A build
     // running under one of the update names puts the program back instead and says so.
     static void CleanUp(const std::string& exeFileName);
@@ -29,5 +29,5 @@ public:
     static bool Complete(const std::string& exeFileName);
 
 private:
-    static bool DownloadAndInstall(TFMain& form, const std::string& exeFileName);
+    static bool DownloadAndInstall(IUpdateWindow& window, const std::string& exeFileName);
 };

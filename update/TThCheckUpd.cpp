@@ -1,7 +1,8 @@
 #include "update/TThCheckUpd.h"
 
-#include "app/TFMain.h"
 #include "game/FileVersion.h"
+#include "update/IUpdateWindow.h"
+#include "update/SelfUpdateHooks.h"
 #include "update/TBuildUpdReader.h"
 #include "update/THttpClient.h"
 #include "update/TUpdateInfoText.h"
@@ -11,7 +12,6 @@
 
 #include <QCoreApplication>
 #include <QPlainTextEdit>
-#include <QPushButton>
 
 std::atomic<int> TThCheckUpd::FFinished{0};
 
@@ -65,7 +65,7 @@ void TThCheckUpd::ShowInfo()
 
 void TThCheckUpd::ShowUpdateButton()
 {
-    if (FMain)
-        FMain->BUpdate->show();
+    if (IUpdateWindow* window = UpdateWindow())
+        window->ShowUpdateButton();
     QCoreApplication::processEvents();
 }

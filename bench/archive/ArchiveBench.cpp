@@ -1,7 +1,8 @@
 // Extraction throughput of the binding against the 7z CLI on the same archives, in the
-// same run: the two sides alternate (7z x, binding; binding, 7z x; ...), each run into a
-// fresh folder; everything goes at the end. Usage: archive_bench [pairs=5]; honours TMPDIR.
-// Internally: archive_bench --extract <archive> <folder> extracts once and exits.
+// same run, through both archive libraries: the 7-Zip built here and Debian's. The three
+// sides take turns (each round starts one side later), each run into a fresh folder;
+// everything goes at the end. Usage: archive_bench [rounds=5]; honours TMPDIR.
+// Internally: archive_bench --extract <library> <archive> <folder> extracts once and exits.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -48,13 +49,13 @@ void MakeModTree(const fs::path& root)
     }
 }
 
-int ExtractOnce(const std::string& archive, const std::string& folder)
+int ExtractOnce(const std::string& library, const std::string& archive, const std::string& folder)
 {
     try {
         TGUID id{};
         if (!FormatIdForExtension(fs::path(archive).extension().string(), id))
             return 2;
-        I7zReaderPtr reader = CreateArchiveReader(id, SETUP_BENCH_7Z_LIBRARY);
+        I7zReaderPtr reader = CreateArchiveReader(id, library);
         reader->OpenArchiveFile(archive);
         reader->ExtractAllToFolder(folder);
         reader->CloseArchive();
@@ -65,8 +66,17 @@ int ExtractOnce(const std::string& archive, const std::string& folder)
     }
 }
 
+// Our time over theirs, median and range: the range pairs our fastest with their slowest
+// and the other way round.
+std::string TimeRatio(const TSeries& ours, const TSeries& theirs)
+{
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%.3f (%.3f-%.3f)", ours.Median() / theirs.Median(),
+                  ours.Min() / theirs.Max(), ours.Max() / theirs.Min());
+    return buffer;
+}
 
-int Compare(int pairs)
+int Compare(int rounds)
 {
     TScratchFolder work("setup-archive-bench");
     const bool spread = work.SpreadOverBlockGroups();
@@ -78,40 +88,51 @@ int Compare(int pairs)
     const std::string archives[] = {work.Fresh("mod.7z"), work.Fresh("mod.zip")};
     Shell("cd " + ShellQuote(src) + " && 7z a -bd -bso0 -t7z -m0=lzma2 -mx=5 " + ShellQuote(archives[0]) + " .");
     Shell("cd " + ShellQuote(src) + " && 7z a -bd -bso0 -tzip -mm=Deflate -mx=5 " + ShellQuote(archives[1]) + " .");
-    std::printf("%d alternating pairs per archive; load average %.2f; run folders %s\n", pairs, LoadAverage(),
+    std::printf("%d rounds of three sides per archive; load average %.2f; run folders %s\n", rounds, LoadAverage(),
                 spread ? "spread over block groups" : "as the file system places them");
 
+    // The CLI, then the binding through each library.
+    struct TSide {
+        const char* Name;
+        std::string Library;  // empty: the 7z CLI
+        TSeries Runs;
+        std::string Last;
+    };
     bool allSame = true;
     for (const std::string& archive : archives) {
-        TSeries cli, ours;
-        std::string lastCli, lastOurs;
-        for (int round = 0; round < pairs; ++round) {
-            // A B, B A, A B ...: each side runs first as often as second.
-            for (int side : RoundOrder(round, 2)) {
-                const std::string out = work.Fresh("run#");
-                if (side == 0) {
-                    cli.Add(RunChild({"7z", "x", "-bd", "-bso0", "-y", "-o" + out, archive}));
-                    lastCli = out;
-                } else {
-                    ours.Add(RunChild({self, "--extract", archive, out}));
-                    lastOurs = out;
-                }
+        TSide sides[] = {{"7z x", "", {}, {}},
+                         {"built", SETUP_BENCH_BUILT_7Z_LIBRARY, {}, {}},
+                         {"debian", SETUP_BENCH_DEBIAN_7Z_LIBRARY, {}, {}}};
+        for (int round = 0; round < rounds; ++round) {
+            for (int k : RoundOrder(round, 3)) {
+                TSide& side = sides[k];
+                side.Last = work.Fresh("run#");
+                side.Runs.Add(side.Library.empty()
+                                  ? RunChild({"7z", "x", "-bd", "-bso0", "-y", "-o" + side.Last, archive})
+                                  : RunChild({self, "--extract", side.Library, archive, side.Last}));
             }
-            allSame = allSame && Shell("diff -r " + ShellQuote(lastCli) + " " + ShellQuote(lastOurs) + " >/dev/null");
+            for (int k = 1; k < 3; ++k)
+                allSame = allSame &&
+                          Shell("diff -r " + ShellQuote(sides[0].Last) + " " + ShellQuote(sides[k].Last) + " >/dev/null");
         }
+        const TSeries& cli = sides[0].Runs;
+        const TSeries& built = sides[1].Runs;
+        const TSeries& debian = sides[2].Runs;
         uintmax_t bytes = 0;
         size_t files = 0;
-        for (const auto& e : fs::recursive_directory_iterator(lastOurs))
+        for (const auto& e : fs::recursive_directory_iterator(sides[1].Last))
             if (e.is_regular_file()) {
                 bytes += e.file_size();
                 ++files;
             }
         std::printf("\n%s: %zu files, %.1f MB; %zu runs a side, wall time median (range)\n",
-                    fs::path(archive).filename().c_str(), files, bytes / 1048576.0, ours.Count());
-        std::printf("  7z x     %s s, %ld MB peak\n", cli.Text().c_str(), cli.PeakKb() / 1024);
-        std::printf("  binding  %s s, %ld MB peak\n", ours.Text().c_str(), ours.PeakKb() / 1024);
-        std::printf("  throughput ratio %s (target >= 0.95) | peak difference %+.1f MB (target <= +20)\n",
-                    ours.SpeedAgainst(cli).c_str(), (ours.PeakKb() - cli.PeakKb()) / 1024.0);
+                    fs::path(archive).filename().c_str(), files, bytes / 1048576.0, built.Count());
+        for (const TSide& side : sides)
+            std::printf("  %-7s %s s, %ld MB peak\n", side.Name, side.Runs.Text().c_str(), side.Runs.PeakKb() / 1024);
+        std::printf("  throughput vs 7z x: built %s, debian %s (target >= 0.95)\n", built.SpeedAgainst(cli).c_str(),
+                    debian.SpeedAgainst(cli).c_str());
+        std::printf("  built time / debian time %s (target <= 1.05) | peak built - 7z x %+.1f MB (target <= +20)\n",
+                    TimeRatio(built, debian).c_str(), (built.PeakKb() - cli.PeakKb()) / 1024.0);
     }
     std::printf("\nload average at end %.2f; trees %s\n", LoadAverage(), allSame ? "identical" : "DIFFER");
     return allSame ? 0 : 1;
@@ -121,8 +142,8 @@ int Compare(int pairs)
 
 int main(int argc, char** argv)
 {
-    if (argc == 4 && std::string(argv[1]) == "--extract")
-        return ExtractOnce(argv[2], argv[3]);
+    if (argc == 5 && std::string(argv[1]) == "--extract")
+        return ExtractOnce(argv[2], argv[3], argv[4]);
     setvbuf(stdout, nullptr, _IOLBF, 0);
     try {
         return Compare(argc > 1 ? std::max(1, std::atoi(argv[1])) : 5);

@@ -9,6 +9,7 @@
 #include "TScratchFolder.h"
 #include "TSeries.h"
 #include "app/ShellState.h"
+#include "catalogue/ICataloguePage.h"
 #include "catalogue/TArchiveListings.h"
 #include "catalogue/TCatalogueBuilder.h"
 #include "catalogue/TCheckTreeView.h"
@@ -35,17 +36,42 @@ namespace {
 constexpr int Folders = 30;
 constexpr int PerFolder = 10;
 
+// The files page in miniature: the real tree control, the panel and the hiding box.
+class TBenchPage : public ICataloguePage {
+public:
+    TBenchPage(TCheckTreeView* tree, QLabel* panel, QCheckBox* hide) : FTree(tree), FPanel(panel), FHide(hide) {}
+    bool HideInaccessible() const override { return FHide->isChecked(); }
+    void ShowHideOption(bool visible) override { FHide->setVisible(visible); }
+    void ShowBusyPanel(bool visible) override
+    {
+        FPanel->setVisible(visible);
+        if (visible)
+            FPanel->repaint();
+    }
+    void FullExpand() override { FTree->FullExpand(); }
+
+private:
+    TCheckTreeView* FTree;
+    QLabel* FPanel;
+    QCheckBox* FHide;
+};
+
+TCatalogueBuilder Builder(TCheckTreeView* tree, TBenchPage& page)
+{
+    return TCatalogueBuilder(*tree->Items(), tree->RadioStates, page);
+}
+
 using Clock = std::chrono::steady_clock;
 
 // Build times without and with the file names kept, taking turns so that both see the
 // same state of the machine.
-void TimeNames(TCheckTreeView* tree, QLabel* panel, QCheckBox* hide, int pairs, TSeries& without, TSeries& with)
+void TimeNames(TCheckTreeView* tree, TBenchPage& page, int pairs, TSeries& without, TSeries& with)
 {
     TArchiveListings listings;
     for (int r = 0; r < pairs; ++r)
         for (int side : RoundOrder(r, 2)) {
             const auto t0 = Clock::now();
-            TCatalogueBuilder builder(tree, panel, hide);
+            TCatalogueBuilder builder = Builder(tree, page);
             if (side == 1)
                 builder.SetListings(&listings);
             builder.Build();
@@ -105,11 +131,12 @@ int Compare(int pairs, const std::string& root)
     auto* panel = new QLabel(QStringLiteral("The files analysis..."), &page);
     auto* hide = new QCheckBox(&page);
     hide->setChecked(true);
+    TBenchPage benchPage(tree, panel, hide);
     page.resize(640, 420);
     page.show();
 
     // One build first so both sides start with the files in the page cache.
-    TCatalogueBuilder(tree, panel, hide).Build();
+    Builder(tree, benchPage).Build();
     const int nodes = tree->Items()->Count();
     if (nodes != Folders * (PerFolder + 1)) {
         std::fprintf(stderr, "unexpected tree: %d nodes\n", nodes);
@@ -120,7 +147,7 @@ int Compare(int pairs, const std::string& root)
         for (int side : RoundOrder(r, 2)) {
             const auto t0 = Clock::now();
             if (side == 0) {
-                TCatalogueBuilder(tree, panel, hide).Build();
+                Builder(tree, benchPage).Build();
                 build.Add(SecondsSince(t0));
                 continue;
             }
@@ -141,7 +168,7 @@ int Compare(int pairs, const std::string& root)
                 build.Min() / cli.Max(), build.Max() / cli.Min());
 
     TSeries smallWithout, smallWith;
-    TimeNames(tree, panel, hide, pairs * 3, smallWithout, smallWith);
+    TimeNames(tree, benchPage, pairs * 3, smallWithout, smallWith);
     std::printf("file names kept for the conflict note, %zu small archives:\n", archives.size());
     PrintNames(smallWithout, smallWith);
 
@@ -163,9 +190,9 @@ int Compare(int pairs, const std::string& root)
                     QString::fromStdString(bigProgram + "Pack" + std::to_string(i) + "/pack.7z"));
     }
     SetExecutablePathOverride(bigProgram + "Setup");
-    TCatalogueBuilder(tree, panel, hide).Build();
+    Builder(tree, benchPage).Build();
     TSeries bigWithout, bigWith;
-    TimeNames(tree, panel, hide, pairs * 3, bigWithout, bigWith);
+    TimeNames(tree, benchPage, pairs * 3, bigWithout, bigWith);
     std::printf("file names kept, 10 archives of 3,000 files:\n");
     PrintNames(bigWithout, bigWith);
 

@@ -5,11 +5,17 @@
 #include "app/LangTexts.h"
 #include "app/ShellState.h"
 #include "app/TFMain.h"
+#include "platform/Dialogs.h"
 #include "platform/EmbeddedResources.h"
 #include "platform/FileSystem.h"
 #include "platform/SystemInfo.h"
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QMessageBox>
+#include <QTimer>
 #include <QComboBox>
 #include <QDir>
 #include <QLabel>
@@ -21,6 +27,7 @@
 #include <QtTest>
 
 #include <cstdlib>
+#include <functional>
 #include <memory>
 
 namespace {
@@ -49,6 +56,35 @@ QStringList ExpectedCaptions(int col)
             t(ltExit), t(ltSelectLanguage), t(ltSelectFiles), t(ltHideInaccessible), t(ltFilesAnalysis),
             t(ltInstallIn), t(ltChooseFolder), t(ltOverwrite), t(ltInstallation), t(ltUnpacking),
             t(ltInstallSuccessful)};
+}
+
+// The real message box and folder dialog, answered from a timer once they are up: the
+// texts of their standard buttons, with mnemonics removed.
+QStringList ButtonsOfNextModal(const std::function<void()>& show)
+{
+    QStringList texts;
+    QTimer::singleShot(0, [&texts] {
+        QTRY_VERIFY(QApplication::activeModalWidget());
+        QWidget* modal = QApplication::activeModalWidget();
+        const auto buttons = modal->findChildren<QAbstractButton*>();
+        QAbstractButton* reject = nullptr;
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            for (QAbstractButton* b : box->buttons())
+                texts << b->text().remove(QLatin1Char('&'));
+            reject = box->button(QMessageBox::No) ? box->button(QMessageBox::No) : box->button(QMessageBox::Ok);
+        } else if (auto* bb = modal->findChild<QDialogButtonBox*>()) {
+            for (QAbstractButton* b : bb->buttons())
+                texts << b->text().remove(QLatin1Char('&'));
+            reject = bb->button(QDialogButtonBox::Cancel);
+        }
+        if (reject)
+            reject->click();
+        else
+            modal->close();
+    });
+    show();
+    texts.sort();
+    return texts;
 }
 
 QStringList FilesUnder(const std::string& dir)
@@ -122,6 +158,30 @@ private slots:
         QCOMPARE(w->CBChLang->itemText(0), QString::fromUtf8("Русский"));
     }
 
+    // Qt's own texts follow the language chosen on the first page, in both directions.
+    void questionBoxAndFolderDialogFollowTheLanguage()
+    {
+        TProgramFolder folder;
+        auto w = ShowMain("en_US.UTF-8");
+        const auto question = [] { QCOMPARE(ShowMessageBox(QString::fromUtf8(LangText(ltCancelInstall)), TMsgButtons::YesNo), TMsgResult::No); };
+        const auto browse = [] {
+            QString chosen;
+            QVERIFY(!ShowFolderDialog(QString::fromUtf8(LangText(ltFolderDialogTitle)), chosen));
+        };
+        const QStringList english = ButtonsOfNextModal(question);
+        QCOMPARE(english, (QStringList{QStringLiteral("No"), QStringLiteral("Yes")}));
+
+        w->CBChLang->setCurrentIndex(0);
+        emit w->CBChLang->activated(0);
+        QCOMPARE(ButtonsOfNextModal(question), (QStringList{QString::fromUtf8("Да"), QString::fromUtf8("Нет")}));
+        QVERIFY(ButtonsOfNextModal(browse).contains(QString::fromUtf8("Отмена")));
+
+        w->CBChLang->setCurrentIndex(1);
+        emit w->CBChLang->activated(1);
+        QCOMPARE(ButtonsOfNextModal(question), english);
+        QVERIFY(ButtonsOfNextModal(browse).contains(QStringLiteral("Cancel")));
+    }
+
     void controlsCarryTheirNamesAndGeometry()
     {
         TProgramFolder folder;
@@ -156,7 +216,7 @@ private slots:
         QCOMPARE(bytes, ExpectedDefaultCatalogue());
         QVERIFY(FindEmbeddedResource("exefile", "s7zdll", res));
         QCOMPARE(std::string(reinterpret_cast<const char*>(res.Data), res.Size),
-                 ReadWholeFile("/usr/lib/p7zip/7z.so"));
+                 ReadWholeFile(SETUP_EMBEDDED_7Z_LIBRARY));
     }
 
     void bothFilesBesideTheProgramStageNothing()
@@ -205,7 +265,7 @@ private slots:
         QCOMPARE(ConfPath, WorkFolder + "/Setup.conf");
         QCOMPARE(LibPath, WorkFolder + "/Setup.dll");
         QCOMPARE(folder.ReadFile(ConfPath), ExpectedDefaultCatalogue());
-        QVERIFY(folder.ReadFile(LibPath) == ReadWholeFile("/usr/lib/p7zip/7z.so"));
+        QVERIFY(folder.ReadFile(LibPath) == ReadWholeFile(SETUP_EMBEDDED_7Z_LIBRARY));
         w->close();
         QVERIFY(!FileExists(ConfPath));
         QVERIFY(!FileExists(LibPath));

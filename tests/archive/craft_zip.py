@@ -1,8 +1,10 @@
 #!/usr/bin/env python3
 """Writes zip archives with crafted names and modes for the archive binding's tests."""
+import struct
 import sys
 import warnings
 import zipfile
+import zlib
 
 
 def entry(zf, name, data=b"", mode=None):
@@ -11,6 +13,28 @@ def entry(zf, name, data=b"", mode=None):
     if mode is not None:
         info.create_system = 3  # Unix, so the mode bits are read
         info.external_attr = mode << 16
+    zf.writestr(info, data)
+
+
+class RawNameInfo(zipfile.ZipInfo):
+    """An entry whose name is written as the given bytes, without the UTF-8 flag (bit 11),
+    as DOS-era tools on Russian Windows wrote them."""
+
+    def __init__(self, raw, **kw):
+        super().__init__(raw.decode("latin-1"), **kw)
+        self.raw_name = raw
+
+    def _encodeFilenameFlags(self):
+        return self.raw_name, self.flag_bits & ~0x800
+
+
+def raw_entry(zf, raw, data, unicode_path=None):
+    info = RawNameInfo(raw, date_time=(2020, 1, 1, 0, 0, 0))
+    info.compress_type = zipfile.ZIP_DEFLATED
+    if unicode_path is not None:
+        # Info-ZIP's Unicode path field: version 1, CRC-32 of the stored name, UTF-8 name.
+        u = unicode_path.encode("utf-8")
+        info.extra = struct.pack("<HHBI", 0x7075, 5 + len(u), 1, zlib.crc32(raw)) + u
     zf.writestr(info, data)
 
 
@@ -49,6 +73,27 @@ def main():
         elif kind == "many-empty":
             for i in range(100000):
                 zf.writestr(zipfile.ZipInfo("e/%05d" % i, date_time=(2020, 1, 1, 0, 0, 0)), b"")
+        elif kind == "cp866":
+            raw_entry(zf, "Моды/Прицел Ёжик.txt".encode("cp866"), b"cp866 one")
+            raw_entry(zf, "Моды/readme.txt".encode("cp866"), b"cp866 two")
+            # Valid UTF-8 without the flag, as some tools write it, Latin-1 letters included.
+            raw_entry(zf, "Звук/привет.txt".encode("utf-8"), b"utf8 without flag")
+            raw_entry(zf, "Звук/café.txt".encode("utf-8"), b"latin utf8 without flag")
+            # A DOS name with Info-ZIP's Unicode path beside it: the Unicode path stands.
+            raw_entry(zf, "Extra/résumé.txt".encode("cp437"), b"unicode path", "Extra/résumé.txt")
+            # Flagged UTF-8 with Latin-1 letters and a character above U+FFFF: kept as read.
+            entry(zf, "Café/naïve.txt", b"flagged")
+            entry(zf, "Café/\U0001F600.txt", b"flagged astral")
+        elif kind == "cp866-table":
+            # Every upper-half byte of the code page, in names short enough for any file
+            # system; the names as Python's own codec reads them go to a list beside the zip.
+            expected = []
+            for start in range(0x80, 0x100, 0x20):
+                raw = b"t%02x_" % start + bytes(range(start, start + 0x20))
+                raw_entry(zf, raw, b"%02x" % start)
+                expected.append(raw.decode("cp866"))
+            with open(out + ".names", "w", encoding="utf-8") as f:
+                f.write("\n".join(expected) + "\n")
         elif kind == "empty":
             pass
         elif kind in ("big-dup", "big-case"):

@@ -46,7 +46,7 @@ TCatalogueFolder::TCatalogueFolder()
     Write("Setup", "not really a program");
     ConfPath = Program + "Setup.conf";
     LibPath = Root + "/Setup.dll";
-    if (!QFile::copy(QStringLiteral("/usr/lib/p7zip/7z.so"), QString::fromStdString(LibPath)))
+    if (!QFile::copy(QStringLiteral(SETUP_TEST_7Z_LIBRARY), QString::fromStdString(LibPath)))
         throw std::runtime_error("cannot copy 7z.so");
 }
 

@@ -50,6 +50,20 @@ QString Canonical(const QString& path)
 {
     return QFileInfo(path).canonicalFilePath();
 }
+
+// Counts a widget's paints and the tree's nodes at the first one.
+struct TPaintSpy : QObject {
+    explicit TPaintSpy(const TTreeNodes& nodes) : Nodes(nodes) {}
+    bool eventFilter(QObject*, QEvent* e) override
+    {
+        if (e->type() == QEvent::Paint && Paints++ == 0)
+            NodesAtFirstPaint = Nodes.Count();
+        return false;
+    }
+    const TTreeNodes& Nodes;
+    int Paints = 0;
+    int NodesAtFirstPaint = -1;
+};
 }
 
 class TestCatalogueWizard : public QObject {
@@ -75,8 +89,14 @@ private slots:
         w->show();
         QVERIFY(QTest::qWaitForWindowExposed(w.get()));
         QCOMPARE(w->PCFrames->currentIndex(), 0);
+        // The build blocks the event loop: the analysis panel is painted before it or never.
+        TPaintSpy panelPaints(*w->TVFiles->Items());
+        w->PFilesAnalyz->installEventFilter(&panelPaints);
         QTest::mouseClick(w->BNext, Qt::LeftButton);
         QCOMPARE(w->PCFrames->currentIndex(), 1);
+        w->PFilesAnalyz->removeEventFilter(&panelPaints);
+        QVERIFY(panelPaints.Paints > 0);
+        QCOMPARE(panelPaints.NodesAtFirstPaint, 0);
 
         // No Setup.conf beside the program: the staged default text makes it an analysis.
         QVERIFY(ConfStaged);
@@ -92,6 +112,7 @@ private slots:
         QVERIFY(w->CBEmptyFilesHide->isVisible());
         QVERIFY(w->CBEmptyFilesHide->isChecked());
         QVERIFY(!w->PFilesAnalyz->isVisible());
+        QVERIFY(w->TVFiles->isExpanded(w->TVFiles->model()->index(0, 0)));
 
         // Off and on again: two builds, each from scratch, so the tick goes back.
         w->TVFiles->ToggleNode(items->Item(2));

@@ -5,6 +5,7 @@
 #include "app/LangTexts.h"
 #include "app/ShellState.h"
 #include "app/TFMain.h"
+#include "app/TProgressPage.h"
 #include "archive/ThPBFUpdate.h"
 #include "archive/ThUnPackFiles.h"
 #include "archive/UnpackProgress.h"
@@ -15,12 +16,20 @@
 #include "platform/ExecutablePath.h"
 #include "platform/TThread.h"
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QComboBox>
+#include <QFile>
+#include <QMessageBox>
+#include <QTimer>
 #include <QDir>
 #include <QLabel>
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QProcess>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStackedWidget>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -268,11 +277,9 @@ private slots:
     void fileBarStartsFreshAndScalesLargeArchives()
     {
         auto w = ProgressWindow();
-        TInstallControls c;
-        c.PBFile = w->PBFile;
         FileBytesTotal = 123456;
         FileBytesDone = 123456;  // what the last archive left
-        ThPBFUpdate u(true, c);
+        ThPBFUpdate u(true, std::make_shared<TProgressPage>(w.get()));
         QCOMPARE(FileBytesTotal.load(), 1);
         QCOMPARE(FileBytesDone.load(), 0);
         u.UpdateFileBar();
@@ -463,6 +470,68 @@ private slots:
         QCOMPARE(TreeDigest(target), TreeDigest(Path(QStringLiteral("ref"))));
     }
 
+    // RAR 1.5-4.x and RAR5 archives beside a 7z, in the Russian interface: the Exit question
+    // is the real box, whose buttons read in Russian; answering No lets every archive finish.
+    void rarArchivesInstallAndTheRussianQuestionReadsDaNet()
+    {
+        if (QStringLiteral(SETUP_EMBEDDED_7Z_LIBRARY) != QStringLiteral(SETUP_TEST_7Z_LIBRARY))
+            QSKIP("the embedded archive library is not the one built with RAR codecs");
+        const QString a = Archive(QStringLiteral("prog/M/a.7z"), QStringLiteral("a"), 40, 400000, QStringLiteral("7z"));
+        QVERIFY(ReferenceExtract({a}, Path(QStringLiteral("ref"))));
+        QStringList archives{a};
+        for (const char* name : {"test_read_format_rar.rar", "test_read_format_rar3_lowdist_reset.rar",
+                                 "test_read_format_rar5_solid.rar"}) {
+            const QString copy = Path(QStringLiteral("prog/M/") + QLatin1String(name));
+            QVERIFY(QFile::copy(QStringLiteral(SETUP_TEST_RAR_FIXTURES "/") + QLatin1String(name), copy));
+            archives << copy;
+        }
+        const QString target = Path(QStringLiteral("target"));
+        QDir().mkpath(target);
+
+        auto w = ProgressWindow();
+        w->CBChLang->setCurrentIndex(0);
+        emit w->CBChLang->activated(0);
+        SetMessageBoxHandler(nullptr);
+        std::vector<std::string> items;
+        for (const QString& p : archives)
+            items.push_back(p.toStdString());
+        w->StartInstaller(items, target.toStdString());
+        QVERIFY(HoldInsideFirstArchive());
+        QStringList buttons;
+        QTimer answer;
+        // Fires inside the box's own event loop once it is up.
+        connect(&answer, &QTimer::timeout, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            answer.stop();
+            for (QAbstractButton* b : box->buttons())
+                buttons << b->text().remove(QLatin1Char('&'));
+            box->button(QMessageBox::No)->click();
+        });
+        answer.start(10);
+        QTest::mouseClick(w->BCancel, Qt::LeftButton);
+        buttons.sort();
+        QCOMPARE(buttons, (QStringList{QString::fromUtf8("Да"), QString::fromUtf8("Нет")}));
+        QVERIFY(!InstallFinished);
+        Installer->Resume();
+
+        QTRY_COMPARE_WITH_TIMEOUT(w->PCFrames->currentIndex(), int(TFMain::PageDone), 60000);
+        QVERIFY(WaitWorkersEnded());
+        QCOMPARE(w->BCancel->text(), QString::fromUtf8("Готово"));
+        // The library checks every RAR item's CRC on the way (contents: the archive tests);
+        // here every item of every archive has to be there.
+        const QMap<QString, QByteArray> ref = TreeDigest(Path(QStringLiteral("ref")));
+        QMap<QString, QByteArray> got = TreeDigest(target);
+        for (const char* rarItem : {"test.txt", "testdir/test.txt", "testlink", "lowdist-reset.bin", "test.bin",
+                                    "test1.bin", "test2.bin", "test3.bin", "test4.bin", "test5.bin", "test6.bin"})
+            QVERIFY2(got.remove(QLatin1String(rarItem)) == 1, rarItem);
+        QCOMPARE(got, ref);
+
+        w->CBChLang->setCurrentIndex(1);
+        emit w->CBChLang->activated(1);
+    }
+
     void exitAnsweredYesStopsAfterTheCurrentArchive()
     {
         const QString a = Archive(QStringLiteral("prog/M/a.7z"), QStringLiteral("a"), 40, 400000, QStringLiteral("7z"));
@@ -489,6 +558,26 @@ private slots:
         QCOMPARE(w->PCFrames->currentIndex(), int(TFMain::PageProgress));  // no final page
         QCOMPARE(TreeDigest(target), TreeDigest(Path(QStringLiteral("ref"))));  // all of a, none of b
         QCOMPARE(FBoxes.Texts.size(), 1);
+    }
+
+    void windowDeletedMidInstallationIsNoLongerUpdated()
+    {
+        const QString a = Archive(QStringLiteral("prog/M/a.7z"), QStringLiteral("a"), 40, 400000, QStringLiteral("7z"));
+        const QString b = Archive(QStringLiteral("prog/M/b.zip"), QStringLiteral("b"), 40, 200000, QStringLiteral("zip"));
+        QVERIFY(ReferenceExtract({a, b}, Path(QStringLiteral("ref"))));
+        const QString target = Path(QStringLiteral("target"));
+        QDir().mkpath(target);
+
+        auto w = ProgressWindow();
+        w->StartInstaller({a.toStdString(), b.toStdString()}, target.toStdString());
+        QVERIFY(HoldInsideFirstArchive());
+        // The worker and its file bar updaters outlive the page they were drawing on.
+        w.reset();
+        Installer->Resume();
+        QVERIFY(WaitWorkersEnded());
+        QVERIFY(InstallFinished);
+        QVERIFY(FBoxes.Texts.isEmpty());
+        QCOMPARE(TreeDigest(target), TreeDigest(Path(QStringLiteral("ref"))));
     }
 
     void emptyListGoesStraightToTheFinalPage()
@@ -532,7 +621,7 @@ private slots:
             const QByteArray bytes = full.readAll();
             cut.write(bytes.left(bytes.indexOf("PK\x03\x04", 4)));  // up to the second item's header
         } else if (archive.endsWith(".rar")) {
-            QVERIFY(QFile::copy(RAR_FIXTURES "/test_rar_multivolume_single_file.part2.rar", archive));
+            QVERIFY(QFile::copy(SETUP_TEST_RAR_FIXTURES "/test_rar_multivolume_single_file.part2.rar", archive));
         }
         QStringList details;
         SetDetailsBoxHandler([&](const QString& text, const QString& d) {

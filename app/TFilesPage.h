@@ -1,0 +1,19 @@
+#pragma once
+
+#include "catalogue/ICataloguePage.h"
+
+class TFMain;
+
+// The main window's files page as the catalogue builder sees it.
+class TFilesPage : public ICataloguePage {
+public:
+    explicit TFilesPage(TFMain& form);
+
+    bool HideInaccessible() const override;
+    void ShowHideOption(bool visible) override;
+    void ShowBusyPanel(bool visible) override;
+    void FullExpand() override;
+
+private:
+    TFMain& FForm;
+};

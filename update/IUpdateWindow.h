@@ -1,0 +1,14 @@
+#pragma once
+
+// What the self-update needs of the main window. The window registers itself
+// (SetUpdateWindow), so the update code never names it and links nothing of it.
+class IUpdateWindow {
+public:
+    // Reveals the "Upgrade Setup..." button once a newer build is known.
+    virtual void ShowUpdateButton() = 0;
+    // Closes the window after the new build has been started.
+    virtual void CloseAfterUpdate() = 0;
+
+protected:
+    ~IUpdateWindow() = default;
+};
