@@ -17,7 +17,6 @@ add_library(setup_updatecore STATIC
   ${CMAKE_CURRENT_LIST_DIR}/TUpdateServer.cpp
   ${CMAKE_CURRENT_LIST_DIR}/TUpdateInfoText.cpp
   ${CMAKE_CURRENT_LIST_DIR}/TSharedString.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/TSha256.cpp
   ${CMAKE_CURRENT_LIST_DIR}/TDownloadWatch.cpp
   ${CMAKE_CURRENT_LIST_DIR}/TPackageStream.cpp
   ${CMAKE_CURRENT_LIST_DIR}/TExecutableSwap.cpp

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "update/THttpStream.h"
-#include "update/TSha256.h"
+#include "platform/TSha256.h"
 
 #include <cstdint>
 #include <memory>

@@ -1,5 +1,7 @@
 #include "update/TUpdateSignature.h"
 
+#include "platform/TSha256.h"
+
 #include <openssl/evp.h>
 
 #include <memory>
@@ -49,17 +51,7 @@ std::string TUpdateSignature::NormalizeHex(const std::string& text)
 
 std::string TUpdateSignature::Sha256Hex(const void* data, std::size_t size)
 {
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int length = 0;
-    if (EVP_Digest(data, size, digest, &length, EVP_sha256(), nullptr) != 1)
-        return {};
-    static const char digits[] = "0123456789abcdef";
-    std::string hex;
-    for (unsigned int i = 0; i < length; ++i) {
-        hex += digits[digest[i] >> 4];
-        hex += digits[digest[i] & 15];
-    }
-    return hex;
+    return TSha256::OfBytes(data, size);
 }
 
 bool TUpdateSignature::VerifyEd25519(const std::string& publicKeyHex, const std::string& message,

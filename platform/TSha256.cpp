@@ -1,6 +1,6 @@
-#include "update/TSha256.h"
+#include "platform/TSha256.h"
 
-#include "update/EUpdateError.h"
+#include "platform/Exception.h"
 
 #include <openssl/evp.h>
 
@@ -14,7 +14,7 @@ EVP_MD_CTX* Ctx(void* p)
 TSha256::TSha256() : FContext(EVP_MD_CTX_new())
 {
     if (!FContext)
-        throw EUpdateError("SHA-256 is not available");
+        throw Exception("SHA-256 is not available");
     Reset();
 }
 
@@ -26,13 +26,13 @@ TSha256::~TSha256()
 void TSha256::Reset()
 {
     if (EVP_DigestInit_ex(Ctx(FContext), EVP_sha256(), nullptr) != 1)
-        throw EUpdateError("SHA-256 is not available");
+        throw Exception("SHA-256 is not available");
 }
 
 void TSha256::Update(const void* data, std::size_t size)
 {
     if (size > 0 && EVP_DigestUpdate(Ctx(FContext), data, size) != 1)
-        throw EUpdateError("SHA-256 failed");
+        throw Exception("SHA-256 failed");
 }
 
 std::string TSha256::HexDigest() const
@@ -45,7 +45,7 @@ std::string TSha256::HexDigest() const
                     EVP_DigestFinal_ex(copy, digest, &length) == 1;
     EVP_MD_CTX_free(copy);
     if (!ok)
-        throw EUpdateError("SHA-256 failed");
+        throw Exception("SHA-256 failed");
     static const char digits[] = "0123456789abcdef";
     std::string hex;
     for (unsigned int i = 0; i < length; ++i) {
@@ -53,4 +53,11 @@ std::string TSha256::HexDigest() const
         hex += digits[digest[i] & 15];
     }
     return hex;
+}
+
+std::string TSha256::OfBytes(const void* data, std::size_t size)
+{
+    TSha256 sum;
+    sum.Update(data, size);
+    return sum.HexDigest();
 }

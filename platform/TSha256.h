@@ -16,6 +16,8 @@ public:
     void Reset();
     // Lower-case hex of what was added so far; more may be added afterwards.
     std::string HexDigest() const;
+    // Lower-case hex SHA-256 of one piece of memory.
+    static std::string OfBytes(const void* data, std::size_t size);
 
 private:
     void* FContext;
