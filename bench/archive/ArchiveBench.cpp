@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchExtract.h"
 #include "BenchRun.h"
 #include "TScratchFolder.h"
 #include "TSeries.h"
@@ -46,23 +47,6 @@ void MakeModTree(const fs::path& root)
             std::memcpy(&tex[k], &v, 8);
         }
         Write(root / ("res/gui/maps/icons/tex" + std::to_string(i) + ".dds"), tex);
-    }
-}
-
-int ExtractOnce(const std::string& library, const std::string& archive, const std::string& folder)
-{
-    try {
-        TGUID id{};
-        if (!FormatIdForExtension(fs::path(archive).extension().string(), id))
-            return 2;
-        I7zReaderPtr reader = CreateArchiveReader(id, library);
-        reader->OpenArchiveFile(archive);
-        reader->ExtractAllToFolder(folder);
-        reader->CloseArchive();
-        return 0;
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "%s\n", e.what());
-        return 1;
     }
 }
 

@@ -12,6 +12,7 @@
 // INSTALL_BENCH_EACH=1 prints every run.
 // Internal: install_bench --binding <archive> <folder> | --wizard <archive> <folder>
 //           | --generate <folder> <files> <MiB>
+#include "BenchExtract.h"
 #include "BenchRun.h"
 #include "TScratchFolder.h"
 #include "TSeries.h"
@@ -80,23 +81,6 @@ void MakeModSet(const std::string& dir, int files, int64_t totalBytes)
         QFile f(QString::fromStdString(dir + "/" + rel));
         if (!f.open(QIODevice::WriteOnly) || f.write(data.data(), size) != size)
             std::exit(1);
-    }
-}
-
-int BindingOnce(const std::string& archive, const std::string& folder)
-{
-    try {
-        TGUID id{};
-        if (!FormatIdForExtension(QFileInfo(QString::fromStdString(archive)).suffix().prepend('.').toStdString(), id))
-            return 2;
-        I7zReaderPtr reader = CreateArchiveReader(id, SETUP_BENCH_7Z_LIBRARY);
-        reader->OpenArchiveFile(archive);
-        reader->ExtractAllToFolder(folder);
-        reader->CloseArchive();
-        return 0;
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "%s\n", e.what());
-        return 1;
     }
 }
 
@@ -212,7 +196,7 @@ int Compare(int pairs, int files, int64_t bytes)
 int main(int argc, char** argv)
 {
     if (argc == 4 && std::strcmp(argv[1], "--binding") == 0)
-        return BindingOnce(argv[2], argv[3]);
+        return ExtractOnce(SETUP_BENCH_7Z_LIBRARY, argv[2], argv[3]);
     if (argc == 4 && std::strcmp(argv[1], "--wizard") == 0)
         return WizardOnce(argc, argv, argv[2], argv[3]);
     if (argc == 5 && std::strcmp(argv[1], "--generate") == 0) {
