@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <functional>
 #include <memory>
 
 #include "platform/Paths.h"
@@ -60,6 +61,22 @@ int CreateTempIn(const std::string& folder, std::string& tempPath)
     probe.reset();
     return ::open(tempPath.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
 }
+
+// Fills a temporary file beside path and renames it over path; on any failure the
+// temporary file goes and path stays as it was.
+bool ReplaceThroughTemp(const std::string& path, const std::function<bool(int)>& fill)
+{
+    std::string temp;
+    const int fd = CreateTempIn(ExtractFilePath(path), temp);
+    if (fd < 0)
+        return false;
+    const bool ok = fill(fd);
+    if (::close(fd) != 0 || !ok || ::rename(temp.c_str(), path.c_str()) != 0) {
+        ::unlink(temp.c_str());
+        return false;
+    }
+    return true;
+}
 }  // namespace
 
 bool TFileOps::LinkOrCopy(const std::string& from, const std::string& to)
@@ -89,33 +106,15 @@ bool TFileOps::LinkOrCopy(const std::string& from, const std::string& to)
 
 bool TFileOps::CopyReplacing(const std::string& from, const std::string& to)
 {
-    std::string temp;
-    const int fd = CreateTempIn(ExtractFilePath(to), temp);
-    if (fd < 0)
-        return false;
-    const bool ok = CopyInto(from, fd);
-    if (::close(fd) != 0 || !ok || ::rename(temp.c_str(), to.c_str()) != 0) {
-        ::unlink(temp.c_str());
-        return false;
-    }
-    return true;
+    return ReplaceThroughTemp(to, [&](int fd) { return CopyInto(from, fd); });
 }
 
 bool TFileOps::WriteWholeFile(const std::string& path, const std::string& bytes)
 {
-    std::string temp;
-    const int fd = CreateTempIn(ExtractFilePath(path), temp);
-    if (fd < 0)
-        return false;
     // No fsync: it would also wait for every file the installation has written so far (the
     // file system commits them together), and a rename over the old file already makes
     // the file system write the new content before the new name.
-    const bool ok = WriteAll(fd, bytes.data(), bytes.size());
-    if (::close(fd) != 0 || !ok || ::rename(temp.c_str(), path.c_str()) != 0) {
-        ::unlink(temp.c_str());
-        return false;
-    }
-    return true;
+    return ReplaceThroughTemp(path, [&](int fd) { return WriteAll(fd, bytes.data(), bytes.size()); });
 }
 
 bool TFileOps::RemoveEmptyFolder(const std::string& path)
