@@ -190,6 +190,14 @@ protected:
     ~IInArchive() = default;
 };
 
+// Handler settings by name, before the archive is opened ("mt": decoder threads).
+struct ISetProperties : IUnknown {
+    virtual THResult SetProperties(const wchar_t* const* names, const TPropVariant* values,
+                                   uint32_t count) noexcept = 0;
+protected:
+    ~ISetProperties() = default;
+};
+
 // Extraction ask modes and per-item operation results.
 inline constexpr int32_t kAskExtract = 0;
 inline constexpr int32_t kOpResultOK = 0;
@@ -222,3 +230,4 @@ inline constexpr TGUID IID_IArchiveExtractCallback = ArchiveIid(0x06, 0x20);
 inline constexpr TGUID IID_IArchiveOpenVolumeCallback = ArchiveIid(0x06, 0x30);
 inline constexpr TGUID IID_IArchiveOpenSetSubArchiveName = ArchiveIid(0x06, 0x50);
 inline constexpr TGUID IID_IInArchive = ArchiveIid(0x06, 0x60);
+inline constexpr TGUID IID_ISetProperties = ArchiveIid(0x06, 0x03);

@@ -113,6 +113,8 @@ private:
     void CheckArchiveState();
     // Raises when the file is a RAR archive that stops before its end-of-archive block.
     void CheckRarEnd(const std::string& fileName);
+    // One decoding thread for a 7z whose LZMA2 is a single block.
+    void ChooseDecoderThreads(const std::string& fileName);
     // An item that cannot be written whole: split over volumes, or encrypted without a
     // password. Fails (keeping the error) and answers true; false when the item may go.
     bool RefuseItem(uint32_t index, THResult& result);
