@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 // Told around the one moment an extracted item's finished file takes the place of its
@@ -10,8 +11,10 @@ public:
     // Before the destination (which may or may not exist) is replaced. Raising stops the
     // extraction with the error's text, and the destination stays as it was.
     virtual void BeforeReplace(const std::string& destPath, const std::string& relativePath) = 0;
-    // After the new file is in place.
-    virtual void AfterReplace(const std::string& destPath, const std::string& relativePath) = 0;
+    // After the new file is in place; size and sha256Hex describe the bytes the item gave
+    // (lower-case hex), so nothing needs to read the file back.
+    virtual void AfterReplace(const std::string& destPath, const std::string& relativePath, uint64_t size,
+                              const std::string& sha256Hex) = 0;
 
 protected:
     ~IItemReplaceHook() = default;

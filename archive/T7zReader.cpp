@@ -1075,6 +1075,10 @@ void T7zReader::WritePendingChunk(const TWriteChunk& chunk)
     try {
         if (ObserverFn)
             ObserverFn(ObserverSender);
+        if (ReplaceHook) {
+            p->Digest.Update(chunk.Data.get(), chunk.Size);
+            p->Size += chunk.Size;
+        }
         if (p->Existing) {
             if (CompareBuffer.size() < chunk.Size)
                 CompareBuffer.resize(chunk.Size);
@@ -1195,7 +1199,7 @@ THResult T7zReader::FinishPendingFile(int32_t opRes)
         return Fail("Cannot create file " + p->DestPath, reason, p->ItemPath);
     }
     if (ReplaceHook)
-        ReplaceHook->AfterReplace(p->DestPath, p->RelativePath);
+        ReplaceHook->AfterReplace(p->DestPath, p->RelativePath, p->Size, p->Digest.HexDigest());
     return kS_OK;
 }
 

@@ -9,6 +9,7 @@
 #include "archive/T7zFormat.h"
 #include "archive/T7zStream.h"
 #include "archive/TPendingError.h"
+#include "platform/TSha256.h"
 
 class TFileStream;
 class TItemWriter;
@@ -99,6 +100,9 @@ private:
         uint64_t ExistingSize = 0;
         uint64_t Compared = 0;
         bool Unchanged = false;  // nothing to rename: the destination already holds these bytes
+        // What the item gave, for the replace hook.
+        TSha256 Digest;
+        uint64_t Size = 0;
     };
 
     void OpenInStream(IInStream* stream);

@@ -4,7 +4,6 @@
 
 #include "archive/EArchiveError.h"
 #include "archive/EJournalError.h"
-#include "archive/TFileDigest.h"
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
 #include "platform/TFileOps.h"
@@ -148,20 +147,17 @@ void TInstallRecorder::BeforeReplace(const std::string& destPath, const std::str
     SaveIfDue();
 }
 
-void TInstallRecorder::AfterReplace(const std::string& destPath, const std::string& relativePath)
+void TInstallRecorder::AfterReplace(const std::string&, const std::string& relativePath, uint64_t size,
+                                    const std::string& sha256Hex)
 {
-    // Hashing reads the file: done outside the lock so other threads' items go on.
-    uint64_t size = 0;
-    std::string sha;
-    const bool hashed = TFileDigest::Compute(destPath, size, sha);
     std::lock_guard<std::mutex> lock(FMutex);
     if (!FJournal)
         return;
     auto it = FJournal->Files.find(relativePath);
     if (it == FJournal->Files.end())
         return;
-    it->second.Size = hashed ? size : 0;
-    it->second.Sha256 = hashed ? sha : std::string();
+    it->second.Size = size;
+    it->second.Sha256 = sha256Hex;
     it->second.Archive = FCurrentArchive;
     FDirty = true;
     SaveIfDue();

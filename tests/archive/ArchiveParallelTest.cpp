@@ -6,7 +6,9 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <random>
 #include <sys/stat.h>
 #include <thread>
@@ -14,8 +16,10 @@
 #include "ArchiveTestSupport.h"
 #include "archive/ArchiveBinding.h"
 #include "archive/TItemWriter.h"
+#include "archive/TLzma2Blocks.h"
 #include "archive/WideText.h"
 #include "platform/SystemInfo.h"
+#include "platform/TFileStream.h"
 
 using namespace archtest;
 namespace fs = std::filesystem;
@@ -332,4 +336,64 @@ TEST(ItemWriter, RunsTasksInOrderAndBoundsTheChunksInFlight)
     a.reset();
     third.join();
     EXPECT_TRUE(got.load());
+}
+
+namespace {
+long PeakKb()
+{
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind("VmHWM:", 0) == 0)
+            return std::stol(line.substr(6));
+    return 0;
+}
+
+// Peak resident memory from now on (the kernel's high-water mark, reset first).
+long ResetPeakKb()
+{
+    std::ofstream("/proc/self/clear_refs") << "5";
+    return PeakKb();
+}
+}  // namespace
+
+// The library's multi-threaded LZMA2 decoder only pays for a stream cut into blocks: for
+// one in a single piece it first fills a buffer of four dictionaries before writing. Such
+// a stream is decoded on the calling thread, streaming, in about a dictionary of memory.
+// The chunk walk that tells them apart stops on anything that is not a chunk chain.
+TEST(DecoderThreads, OneBlockStreamsThroughADictionaryOfMemory)
+{
+    TTempDir dir;
+    // Text that packs and noise that does not (stored chunks).
+    std::mt19937_64 rng(11);
+    for (int i = 0; i < 3; ++i) {
+        std::string data(8u << 20, '\0');
+        for (size_t k = 0; k + 8 <= data.size(); k += 8) {
+            const uint64_t v = i == 0 ? 0x6e7567206b6e6174u + (k / 4096) : rng();
+            std::memcpy(&data[k], &v, 8);
+        }
+        WriteFile(dir / ("src/f" + std::to_string(i) + ".bin"), data);
+    }
+    WriteFile(dir / "text/f0.bin", ReadFile(dir / "src/f0.bin"));
+    // A 4 MiB dictionary: blocks of 16 MiB when the maker works on several threads.
+    Make7zArchive(dir / "one.7z", dir / "src", "-t7z -ms=on -mx=1 -m0=lzma2:d=4m -mmt=1");
+    Make7zArchive(dir / "blocks.7z", dir / "text", "-t7z -ms=on -mx=1 -m0=lzma2:d=1m -mmt=4");
+    Make7zArchive(dir / "plain.zip", dir / "text", "-tzip -mx=1");
+    using L = TLzma2Blocks::TLayout;
+    auto scan = [](const std::string& path, uint64_t from, uint64_t end = ~uint64_t(0)) {
+        std::unique_ptr<TFileStream> f = TFileStream::OpenRead(path);
+        return TLzma2Blocks::Scan(*f, from, std::min(end, f->Size()));
+    };
+    EXPECT_EQ(scan(dir / "one.7z", 32), L::OneBlock);
+    EXPECT_EQ(scan(dir / "blocks.7z", 32), L::SeveralBlocks);
+    EXPECT_EQ(scan(dir / "plain.zip", 32), L::Unknown);
+    EXPECT_EQ(scan(dir / "one.7z", 32, 40), L::OneBlock);  // what fits before the end
+    WriteFile(dir / "empty", "");
+    EXPECT_EQ(scan(dir / "empty", 0), L::Unknown);
+
+    I7zReaderPtr reader = OpenReader(dir / "one.7z");
+    const long before = ResetPeakKb();
+    reader->ExtractAllToFolder(dir / "out");
+    const long grown = PeakKb() - before;
+    EXPECT_EQ(ReadTree(dir / "out"), ReadTree(dir / "src"));
+    EXPECT_LT(grown, 12 * 1024) << "KB";
 }

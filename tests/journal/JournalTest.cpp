@@ -177,7 +177,7 @@ TEST(JournalRecording, HookCalledFromManyThreadsRecordsEveryFile)
                 WriteFile(temp, "new " + rel);
                 recorder.BeforeReplace(dest, rel);
                 std::rename(temp.c_str(), dest.c_str());
-                recorder.AfterReplace(dest, rel);
+                recorder.AfterReplace(dest, rel, ("new " + rel).size(), TFileDigest::OfBytes("new " + rel));
             }
         });
     }
@@ -210,7 +210,7 @@ TEST(Uninstall, KeepsChangedFilesAndWhatCannotBeRestoredAndTrustsNoDamagedRecord
         WriteFile(g.Dir / "finished", bytes);
         recorder.BeforeReplace(g.Target + rel, rel);
         ASSERT_EQ(std::rename((g.Dir / "finished").c_str(), (g.Target + rel).c_str()), 0);
-        recorder.AfterReplace(g.Target + rel, rel);
+        recorder.AfterReplace(g.Target + rel, rel, bytes.size(), TFileDigest::OfBytes(bytes));
     };
     install("mod.txt", "mod");
     install("edited.txt", "as installed");
