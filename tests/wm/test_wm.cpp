@@ -118,6 +118,8 @@ private slots:
         });
         FBoxWatch.start(20);
         qputenv("TMPDIR", Path("tmp").toLocal8Bit());
+        // Install records stay in here, not in the home folder of whoever runs the tests.
+        qputenv("XDG_DATA_HOME", Path("data").toLocal8Bit());
         SetExecutablePathOverride(Path("prog/Setup").toStdString());
     }
 
