@@ -115,13 +115,14 @@ int WizardOnce(int argc, char** argv, const std::string& archive, const std::str
     w.PCFrames->setCurrentIndex(TFMain::PageProgress);
     w.SetSystemMenu(false);
     w.StartInstaller({archive}, folder);
-    // The program's own event loop, looked in on now and then for the worker's end.
+    // The program's own event loop, looked in on every 2 ms for the worker's end (the
+    // measuring grain, small beside an install).
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [] {
         if (InstallFinished && ThUnPackFiles::LiveCount() == 0)
             QCoreApplication::quit();
     });
-    poll.start(20);
+    poll.start(2);
     QApplication::exec();
     const bool done = w.PCFrames->currentIndex() == TFMain::PageDone && !failed;
     w.close();
