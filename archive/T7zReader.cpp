@@ -562,9 +562,9 @@ void T7zReader::ExtractAllToFolder(const std::string& folder)
         ExtractToFolderOnWriter(nullptr, kAllItems);
 }
 
-void T7zReader::ExtractToFolderOnWriter(const uint32_t* indices, uint32_t count)
+void T7zReader::ExtractToFolderOnWriter(const uint32_t* indices, uint32_t count, bool writerThread)
 {
-    Writer = std::make_unique<TItemWriter>(kChunkSize, kChunkCount);
+    Writer = std::make_unique<TItemWriter>(kChunkSize, kChunkCount, writerThread);
     TScopeExit drop([this] { Writer.reset(); });
     RunExtract(indices, count, false);
 }
@@ -699,7 +699,7 @@ void T7zReader::ExtractOnTwoReaders(const std::vector<uint32_t>& first, const st
     };
     auto run = [](T7zReader& reader, const std::vector<uint32_t>& items, TOutcome& out) noexcept {
         try {
-            reader.ExtractToFolderOnWriter(items.data(), static_cast<uint32_t>(items.size()));
+            reader.ExtractToFolderOnWriter(items.data(), static_cast<uint32_t>(items.size()), false);
         } catch (const EArchiveError& e) {
             out.Failed = true;
             out.Text = e.what();

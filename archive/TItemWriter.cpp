@@ -38,10 +38,13 @@ struct TItemWriter::TPool {
     }
 };
 
-TItemWriter::TItemWriter(uint32_t chunkSize, uint32_t chunkCount)
+TItemWriter::TItemWriter(uint32_t chunkSize, uint32_t chunkCount, bool ownThread)
     : FChunkSize(chunkSize), Pool(std::make_shared<TPool>())
 {
     Pool->Left = chunkCount < 2 ? 2 : chunkCount;
+    Inline = !ownThread;
+    if (Inline)
+        return;
     try {
         Thread = std::thread([this] { Run(); });
     } catch (...) {

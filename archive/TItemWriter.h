@@ -25,7 +25,8 @@ public:
     using TTask = std::function<void()>;
     using TChunkPtr = std::shared_ptr<TWriteChunk>;
 
-    TItemWriter(uint32_t chunkSize, uint32_t chunkCount);
+    // ownThread false: every task runs at once on the caller.
+    TItemWriter(uint32_t chunkSize, uint32_t chunkCount, bool ownThread = true);
     // Runs what is still posted, then ends the thread.
     ~TItemWriter();
     TItemWriter(const TItemWriter&) = delete;
