@@ -190,7 +190,7 @@ protected:
     ~IInArchive() = default;
 };
 
-// Handler settings by name, before the archive is opened ("mt": decoder threads).
+// Handler settings by name ("mt": decoder threads), read when items are extracted.
 struct ISetProperties : IUnknown {
     virtual THResult SetProperties(const wchar_t* const* names, const TPropVariant* values,
                                    uint32_t count) noexcept = 0;

@@ -125,7 +125,8 @@ private:
     // One Extract call: clears the error slot, runs, cleans up, raises what failed.
     void RunExtract(const uint32_t* indices, uint32_t count, bool testOnly);
     void RaiseIfFailed(THResult code);
-    // The listed items (or all) to ExtractFolder through a writer thread.
+    // The listed items (or all) to ExtractFolder through a writer thread (or, without one,
+    // written on the calling thread).
     void ExtractToFolderOnWriter(const uint32_t* indices, uint32_t count, bool writerThread = true);
     // Two disjoint halves of the items, balanced by size, when a second reader pays.
     bool PlanTwoReaders(std::vector<uint32_t>& first, std::vector<uint32_t>& second);

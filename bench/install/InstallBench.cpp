@@ -92,7 +92,8 @@ int WizardOnce(int argc, char** argv, const std::string& archive, const std::str
     qputenv("TMPDIR", tmp.path().toLocal8Bit());
     // A record of its own beside each run's folder: a player's first install there, and
     // nothing (backups of the trees installed over) left in the home folder.
-    qputenv("XDG_DATA_HOME", QByteArray::fromStdString(folder + ".data"));
+    if (!folder.empty())
+        qputenv("XDG_DATA_HOME", QByteArray::fromStdString(folder + ".data"));
     QApplication app(argc, argv);
     QDir().mkpath(tmp.filePath("prog"));
     SetExecutablePathOverride(tmp.filePath("prog/Setup").toStdString());

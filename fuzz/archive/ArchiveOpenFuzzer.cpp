@@ -8,6 +8,7 @@
 #include "archive/ArchiveBinding.h"
 #include "archive/ItemPathCheck.h"
 #include "archive/T7zStream.h"
+#include "archive/TLzma2Blocks.h"
 #include "archive/TRarEndCheck.h"
 #include "archive/WideText.h"
 #include "platform/THostStream.h"
@@ -101,6 +102,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         TInput rar(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
         TRarEndCheck::Complete(rar, 0);
     }
+    // The LZMA2 chunk walk on the bytes as they are.
+    TInput lzma2(data, size);
+    TLzma2Blocks::Scan(lzma2, 0, size);
     // The path check and the text conversion on their own.
     std::wstring rel;
     const std::wstring wide = SystemToWide(std::string(reinterpret_cast<const char*>(data), size));
