@@ -339,6 +339,19 @@ TEST(ItemWriter, RunsTasksInOrderAndBoundsTheChunksInFlight)
 }
 
 namespace {
+// A sanitizer's shadow memory and quarantine make resident memory say nothing.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kMemoryMeasurable = false;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kMemoryMeasurable = false;
+#else
+constexpr bool kMemoryMeasurable = true;
+#endif
+#else
+constexpr bool kMemoryMeasurable = true;
+#endif
+
 long PeakKb()
 {
     std::ifstream status("/proc/self/status");
@@ -395,5 +408,8 @@ TEST(DecoderThreads, OneBlockStreamsThroughADictionaryOfMemory)
     reader->ExtractAllToFolder(dir / "out");
     const long grown = PeakKb() - before;
     EXPECT_EQ(ReadTree(dir / "out"), ReadTree(dir / "src"));
-    EXPECT_LT(grown, 12 * 1024) << "KB";
+    // About 9 MB on one thread; the buffering decoder takes about 17.
+    if (kMemoryMeasurable) {
+        EXPECT_LT(grown, 13 * 1024) << "KB";
+    }
 }
