@@ -1,6 +1,7 @@
 #include "archive/T7zReader.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <cwctype>
 #include <exception>
@@ -1058,7 +1059,13 @@ void T7zReader::OpenPendingFile(const std::string& itemPath, const std::string& 
         pending->Existing = std::move(existing);
         pending->ExistingSize = existingSize;
     } else {
-        pending->File = TFileStream::CreateTemp(folder, pending->TempPath);
+        // A new file is written without a name and linked into place once good: no
+        // temporary name to create and rename away.
+        if (!replacing && LinkingWorks)
+            pending->File = TFileStream::CreateLinkable(folder);
+        pending->Unnamed = pending->File != nullptr;
+        if (!pending->File)
+            pending->File = TFileStream::CreateTemp(folder, pending->TempPath);
         if (!pending->File) {
             Fail("Cannot create file " + destPath, WriteFailReason(TFileStream::LastErrorCode()), itemPath);
             return;
@@ -1169,7 +1176,7 @@ THResult T7zReader::FinishPendingFile(int32_t opRes)
         }
         if (p->Unchanged)
             p->Existing.reset();
-        else
+        else if (!p->Unnamed)
             p->File->Close();
     } catch (...) {
         p->Existing.reset();
@@ -1178,10 +1185,11 @@ THResult T7zReader::FinishPendingFile(int32_t opRes)
             DeleteFile(p->TempPath);
         return FailFromCurrentException();
     }
-    p->File.reset();
+    if (!p->Unnamed)
+        p->File.reset();
     // A replaced file keeps the permissions it had (a script stays runnable, a private
     // file private).
-    if (!p->Unchanged)
+    if (!p->Unchanged && !p->Unnamed)
         TFilePermissions::CopyPermissionBits(p->DestPath, p->TempPath);
     // The hook sees a kept file too: it is this installation's file from now on.
     if (ReplaceHook) {
@@ -1193,13 +1201,58 @@ THResult T7zReader::FinishPendingFile(int32_t opRes)
             throw;
         }
     }
-    if (!p->Unchanged && !TFileStream::ReplaceFile(p->TempPath, p->DestPath)) {
+    if (p->Unnamed) {
+        const THResult placed = PlaceUnnamedFile(*p);
+        if (placed != kS_OK)
+            return placed;
+    } else if (!p->Unchanged && !TFileStream::ReplaceFile(p->TempPath, p->DestPath)) {
         const TFailReason reason = WriteFailReason(TFileStream::LastErrorCode());
         DeleteFile(p->TempPath);
         return Fail("Cannot create file " + p->DestPath, reason, p->ItemPath);
     }
     if (ReplaceHook)
         ReplaceHook->AfterReplace(p->DestPath, p->RelativePath, p->Size, p->Digest.HexDigest());
+    return kS_OK;
+}
+
+// Links a finished new file into place. Where that cannot be done (a file appeared there
+// meanwhile, or names cannot be given through /proc), its bytes go through a temporary
+// name and a rename, as for a replaced file.
+THResult T7zReader::PlaceUnnamedFile(TPendingFile& p)
+{
+    if (p.File->LinkAs(p.DestPath)) {
+        try {
+            p.File->Close();
+        } catch (...) {
+            // A late write error: the file is not good, and nothing stood there before it.
+            p.File.reset();
+            DeleteFile(p.DestPath);
+            return FailFromCurrentException();
+        }
+        p.File.reset();
+        return kS_OK;
+    }
+    if (TFileStream::LastErrorCode() != EEXIST)
+        LinkingWorks = false;
+    try {
+        std::unique_ptr<TFileStream> named = TFileStream::CreateTemp(ExtractFilePath(p.DestPath), p.TempPath);
+        if (!named)
+            throw EArchiveError("Cannot create file " + p.DestPath, WriteFailReason(TFileStream::LastErrorCode()),
+                                p.ItemPath);
+        named->CopyFrom(*p.File, p.File->Size());
+        named->Close();
+    } catch (...) {
+        p.File.reset();
+        if (!p.TempPath.empty())
+            DeleteFile(p.TempPath);
+        return FailFromCurrentException();
+    }
+    p.File.reset();
+    if (!TFileStream::ReplaceFile(p.TempPath, p.DestPath)) {
+        const TFailReason reason = WriteFailReason(TFileStream::LastErrorCode());
+        DeleteFile(p.TempPath);
+        return Fail("Cannot create file " + p.DestPath, reason, p.ItemPath);
+    }
     return kS_OK;
 }
 

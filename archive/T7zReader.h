@@ -100,6 +100,7 @@ private:
         uint64_t ExistingSize = 0;
         uint64_t Compared = 0;
         bool Unchanged = false;  // nothing to rename: the destination already holds these bytes
+        bool Unnamed = false;  // File has no name yet: it is linked into place when good
         // What the item gave, for the replace hook.
         TSha256 Digest;
         uint64_t Size = 0;
@@ -144,6 +145,7 @@ private:
                          const std::string& destPath, uint64_t size);
     void WritePendingChunk(const TWriteChunk& chunk);
     void StopComparing(TPendingFile& p);
+    THResult PlaceUnnamedFile(TPendingFile& p);
     // Settles the item: replaces the destination with a completely good copy, keeps it
     // when the copy is the same, or drops the copy.
     THResult FinishPendingFile(int32_t opRes);
@@ -190,6 +192,7 @@ private:
     TWriterFeed* Feed = nullptr;          // its host, owned by it
     std::atomic<bool> DecoderStopped{false};  // a failure is queued behind earlier items
     std::atomic<bool> WriterFailed{false};
+    std::atomic<bool> LinkingWorks{true};  // new files can be linked into place here
     std::vector<char> CompareBuffer;  // the writer's, for reading a file already there
     std::string EnsuredFolder;        // the writer's: the folder made for the last item
     bool SharedErrors = false;  // one of two halves: the caller of both raises the error

@@ -101,6 +101,22 @@ std::unique_ptr<TFileStream> TFileStream::CreateUnnamed(const std::string& folde
     return std::unique_ptr<TFileStream>(new TFileStream(fd, "/proc/self/fd/" + std::to_string(fd)));
 }
 
+std::unique_ptr<TFileStream> TFileStream::CreateLinkable(const std::string& folder)
+{
+    const std::string dir = folder.empty() ? std::string(".") : folder;
+    const int fd = Remember(::open(dir.c_str(), O_RDWR | O_TMPFILE | O_CLOEXEC, 0666));
+    if (fd < 0)
+        return nullptr;
+    return std::unique_ptr<TFileStream>(new TFileStream(fd, "/proc/self/fd/" + std::to_string(fd)));
+}
+
+bool TFileStream::LinkAs(const std::string& path)
+{
+    // Through /proc: linking a descriptor directly (AT_EMPTY_PATH) needs a privilege.
+    const std::string self = "/proc/self/fd/" + std::to_string(Fd);
+    return Remember(::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW)) == 0;
+}
+
 bool TFileStream::ReplaceFile(const std::string& from, const std::string& to)
 {
     return Remember(::rename(from.c_str(), to.c_str())) == 0;

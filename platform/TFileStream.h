@@ -24,6 +24,9 @@ public:
     // it disappears with the last descriptor, so a process that dies leaves nothing.
     // Path() opens the same file again while the stream lives. nullptr on failure.
     static std::unique_ptr<TFileStream> CreateUnnamed(const std::string& folder);
+    // A new file without a name in folder, with the mode a plain create would give, to be
+    // named by LinkAs once it is complete; nullptr where the file system has no such files.
+    static std::unique_ptr<TFileStream> CreateLinkable(const std::string& folder);
 
     // Renames from over to, replacing a file there. False when it failed.
     static bool ReplaceFile(const std::string& from, const std::string& to);
@@ -52,6 +55,9 @@ public:
     void CopyFrom(TFileStream& source, uint64_t bytes);
     // Closes the file, raising when the system reports a failure (a late write error).
     void Close();
+    // Gives a file from CreateLinkable the name path. False, and nothing changed, when
+    // something is there already or no name can be given this way.
+    bool LinkAs(const std::string& path);
     const std::string& Path() const { return FilePath; }
 
 private:

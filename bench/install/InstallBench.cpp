@@ -4,15 +4,17 @@
 // zip, each into fresh folders and over a tree the same archive made earlier.
 //
 // Every run is its own process, so wall time, CPU time (user + system of all its threads)
-// and peak resident memory are its own. Runs are interleaved (7z x, binding, wizard, in a
+// and peak resident memory are its own. The binding runs in a small program of its own that
+// loads only what the binding needs. The wizard is timed twice: the whole process (loading
+// Qt, the window, the staged library) and its install alone, from the start of the worker
+// to the done page with the worker ended, as a player waits for it. Runs are interleaved (7z x, binding, wizard, in a
 // rotating order), each into a folder of its own; nothing is deleted until the end, since
 // this machine's file system makes files slower to create right after many were deleted.
 //
 // Usage: install_bench [pairs=5] [files=2000] [MiB=128]; honours TMPDIR;
 // INSTALL_BENCH_EACH=1 prints every run.
-// Internal: install_bench --binding <archive> <folder> | --wizard <archive> <folder>
-//           | --generate <folder> <files> <MiB>
-#include "BenchExtract.h"
+// Internal: install_bench --wizard <archive> <folder> (prints the install's wall and CPU
+//           seconds) | --generate <folder> <files> <MiB>
 #include "BenchRun.h"
 #include "TScratchFolder.h"
 #include "TSeries.h"
@@ -32,11 +34,13 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <random>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -45,9 +49,9 @@
 namespace {
 
 // A run as its own process; INSTALL_BENCH_EACH=1 prints each.
-TSample Run(const std::vector<std::string>& args)
+TSample Run(const std::vector<std::string>& args, std::string* output = nullptr)
 {
-    const TSample s = RunChild(args);
+    const TSample s = RunChild(args, output);
     if (std::getenv("INSTALL_BENCH_EACH"))
         std::fprintf(stderr, "  %-40s %.3f s, CPU %.3f s\n", args.back().c_str(), s.Wall, s.Cpu);
     return s;
@@ -115,6 +119,8 @@ int WizardOnce(int argc, char** argv, const std::string& archive, const std::str
     QDir().mkpath(QString::fromStdString(folder));
     w.PCFrames->setCurrentIndex(TFMain::PageProgress);
     w.SetSystemMenu(false);
+    const auto start = std::chrono::steady_clock::now();
+    const double cpuStart = ProcessCpuSeconds();
     w.StartInstaller({archive}, folder);
     // The program's own event loop, looked in on every 2 ms for the worker's end (the
     // measuring grain, small beside an install).
@@ -125,6 +131,7 @@ int WizardOnce(int argc, char** argv, const std::string& archive, const std::str
     });
     poll.start(2);
     QApplication::exec();
+    std::printf("%.6f %.6f\n", SecondsSince(start), ProcessCpuSeconds() - cpuStart);
     const bool done = w.PCFrames->currentIndex() == TFMain::PageDone && !failed;
     w.close();
     // _Exit runs no destructors: the working folder goes by hand.
@@ -151,28 +158,39 @@ int Compare(int pairs, int files, int64_t bytes)
                 sysconf(_SC_NPROCESSORS_ONLN), LoadAverage(), pairs,
                 spread ? "spread over block groups (chattr +T)" : "as the file system places them");
 
-    enum { Cli, Binding, Wizard, Sides };
-    const char* sideNames[] = {"7z x", "binding", "wizard"};
+    enum { Cli, Binding, Wizard, Sides, WizardInstall = Sides };
+    const char* sideNames[] = {"7z x", "binding", "wizard", "install"};
+    const std::string bindingChild = QFileInfo(QString::fromStdString(self)).path().toStdString() + "/install_binding_child";
     bool allSame = true;
-    auto runSide = [&](int side, const std::string& archive, const std::string& target) {
+    // The wizard's runs also give the install's own wall and CPU time, into phase.
+    auto runSide = [&](int side, const std::string& archive, const std::string& target, TSeries& phase) {
         if (side == Cli)
             return Run({"7z", "x", "-bd", "-bso0", "-y", "-o" + target, archive});
-        return Run({self, side == Binding ? "--binding" : "--wizard", archive, target});
+        if (side == Binding)
+            return Run({bindingChild, archive, target});
+        std::string printed;
+        const TSample whole = Run({self, "--wizard", archive, target}, &printed);
+        TSample install;
+        install.PeakKb = whole.PeakKb;
+        if (std::sscanf(printed.c_str(), "%lf %lf", &install.Wall, &install.Cpu) != 2)
+            throw std::runtime_error("the wizard run printed no install time");
+        phase.Add(install);
+        return whole;
     };
     for (const std::string& archive : archives) {
-        TSeries fresh[Sides], over[Sides];
+        TSeries fresh[Sides + 1], over[Sides + 1];
         for (int round = 0; round < pairs; ++round) {
             std::string made[Sides];
             // Fresh folders; the order rotates so no side always follows the same one.
             for (int side : RoundOrder(round, Sides)) {
                 made[side] = scratch.Fresh("run#");
-                fresh[side].Add(runSide(side, archive, made[side]));
+                fresh[side].Add(runSide(side, archive, made[side], fresh[WizardInstall]));
             }
             allSame = allSame && Shell("diff -r " + ShellQuote(made[Cli]) + " " + ShellQuote(made[Binding]) + " >/dev/null") &&
                       Shell("diff -r " + ShellQuote(made[Cli]) + " " + ShellQuote(made[Wizard]) + " >/dev/null");
             // Over an existing tree: each side installs again over a tree another side made.
             for (int side : RoundOrder(round, Sides))
-                over[side].Add(runSide(side, archive, made[(side + 1) % Sides]));
+                over[side].Add(runSide(side, archive, made[(side + 1) % Sides], over[WizardInstall]));
             allSame = allSame && Shell("diff -r " + ShellQuote(work + "/src") + " " + ShellQuote(made[Cli]) + " >/dev/null");
         }
         const std::string name = QFileInfo(QString::fromStdString(archive)).suffix().toStdString();
@@ -180,7 +198,7 @@ int Compare(int pairs, int files, int64_t bytes)
             TSeries* s = c == 0 ? fresh : over;
             std::printf("\n%s, %s:\n", name.c_str(), c == 0 ? "fresh folders" : "over an existing tree");
             std::printf("  %-8s %-26s %8s %8s %16s\n", "", "wall s, median (range)", "CPU s", "peak MB", "vs 7z x (range)");
-            for (int side = 0; side < Sides; ++side) {
+            for (int side = 0; side <= WizardInstall; ++side) {
                 const TSeries& r = s[side];
                 std::printf("  %-8s %-26s %8.3f %8.1f", sideNames[side], r.Text().c_str(), r.Median(&TSample::Cpu),
                             r.PeakKb() / 1024.0);
@@ -200,8 +218,6 @@ int Compare(int pairs, int files, int64_t bytes)
 
 int main(int argc, char** argv)
 {
-    if (argc == 4 && std::strcmp(argv[1], "--binding") == 0)
-        return ExtractOnce(SETUP_BENCH_7Z_LIBRARY, argv[2], argv[3]);
     if (argc == 4 && std::strcmp(argv[1], "--wizard") == 0)
         return WizardOnce(argc, argv, argv[2], argv[3]);
     if (argc == 5 && std::strcmp(argv[1], "--generate") == 0) {

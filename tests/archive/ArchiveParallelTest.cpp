@@ -413,3 +413,44 @@ TEST(DecoderThreads, OneBlockStreamsThroughADictionaryOfMemory)
         EXPECT_LT(grown, 13 * 1024) << "KB";
     }
 }
+
+// A new file is written without a name and linked into place when good. When a file
+// turns up at its destination meanwhile, the item still ends as the archive has it,
+// through a temporary name and a rename, and nothing is left beside it.
+TEST(NewFiles, LinkedIntoPlaceOrRenamedOverWhatTurnedUp)
+{
+    TTempDir dir;
+    std::string data(300000, '\0');
+    std::mt19937_64 rng(3);
+    for (char& c : data)
+        c = static_cast<char>(rng());
+    WriteFile(dir / "src/sub/item.bin", data);
+    WriteFile(dir / "src/other.txt", "other");
+    Make7zArchive(dir / "a.7z", dir / "src", "-t7z -mx=1");
+    for (bool intruder : {false, true}) {
+        SCOPED_TRACE(intruder);
+        const std::string out = dir / (intruder ? "out2" : "out1");
+        struct TIntruder {
+            std::string Path;
+            bool Done = false;
+        } in{out + "/sub/item.bin", !intruder};
+        I7zReaderPtr reader = OpenReader(dir / "a.7z");
+        reader->SetWriteObserver(&in, [](void* s) {
+            auto* i = static_cast<TIntruder*>(s);
+            if (!i->Done && fs::exists(fs::path(i->Path).parent_path())) {
+                WriteFile(i->Path, "turned up");
+                i->Done = true;
+            }
+        });
+        reader->ExtractAllToFolder(out);
+        EXPECT_EQ(ReadTree(out), ReadTree(dir / "src"));
+        EXPECT_TRUE(in.Done);
+        ExpectNoTemporaryFiles(out);
+        // The usual mode of a new file under the umask, as a plain create gives it.
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        struct stat st {};
+        ASSERT_EQ(::stat((out + "/other.txt").c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0666 & ~mask);
+    }
+}
