@@ -1061,8 +1061,12 @@ void T7zReader::OpenPendingFile(const std::string& itemPath, const std::string& 
     } else {
         // A new file is written without a name and linked into place once good: no
         // temporary name to create and rename away.
-        if (!replacing && LinkingWorks)
+        if (!replacing && LinkingWorks) {
             pending->File = TFileStream::CreateLinkable(folder);
+            // Not on this file system (or not allowed): named files from now on, where any
+            // real failure shows.
+            LinkingWorks = pending->File != nullptr;
+        }
         pending->Unnamed = pending->File != nullptr;
         if (!pending->File)
             pending->File = TFileStream::CreateTemp(folder, pending->TempPath);
