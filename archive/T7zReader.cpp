@@ -1205,15 +1205,9 @@ THResult T7zReader::FinishPendingFile(int32_t opRes)
             throw;
         }
     }
-    if (p->Unnamed) {
-        const THResult placed = PlaceUnnamedFile(*p);
-        if (placed != kS_OK)
-            return placed;
-    } else if (!p->Unchanged && !TFileStream::ReplaceFile(p->TempPath, p->DestPath)) {
-        const TFailReason reason = WriteFailReason(TFileStream::LastErrorCode());
-        DeleteFile(p->TempPath);
-        return Fail("Cannot create file " + p->DestPath, reason, p->ItemPath);
-    }
+    const THResult placed = p->Unnamed ? PlaceUnnamedFile(*p) : p->Unchanged ? kS_OK : RenameIntoPlace(*p);
+    if (placed != kS_OK)
+        return placed;
     if (ReplaceHook)
         ReplaceHook->AfterReplace(p->DestPath, p->RelativePath, p->Size, p->Digest.HexDigest());
     return kS_OK;
@@ -1252,12 +1246,16 @@ THResult T7zReader::PlaceUnnamedFile(TPendingFile& p)
         return FailFromCurrentException();
     }
     p.File.reset();
-    if (!TFileStream::ReplaceFile(p.TempPath, p.DestPath)) {
-        const TFailReason reason = WriteFailReason(TFileStream::LastErrorCode());
-        DeleteFile(p.TempPath);
-        return Fail("Cannot create file " + p.DestPath, reason, p.ItemPath);
-    }
-    return kS_OK;
+    return RenameIntoPlace(p);
+}
+
+THResult T7zReader::RenameIntoPlace(TPendingFile& p)
+{
+    if (TFileStream::ReplaceFile(p.TempPath, p.DestPath))
+        return kS_OK;
+    const TFailReason reason = WriteFailReason(TFileStream::LastErrorCode());
+    DeleteFile(p.TempPath);
+    return Fail("Cannot create file " + p.DestPath, reason, p.ItemPath);
 }
 
 void T7zReader::DiscardPendingFile() noexcept

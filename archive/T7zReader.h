@@ -146,6 +146,8 @@ private:
     void WritePendingChunk(const TWriteChunk& chunk);
     void StopComparing(TPendingFile& p);
     THResult PlaceUnnamedFile(TPendingFile& p);
+    // The finished temporary file over its destination.
+    THResult RenameIntoPlace(TPendingFile& p);
     // Settles the item: replaces the destination with a completely good copy, keeps it
     // when the copy is the same, or drops the copy.
     THResult FinishPendingFile(int32_t opRes);

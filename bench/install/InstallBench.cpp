@@ -7,9 +7,10 @@
 // and peak resident memory are its own. The binding runs in a small program of its own that
 // loads only what the binding needs. The wizard is timed twice: the whole process (loading
 // Qt, the window, the staged library) and its install alone, from the start of the worker
-// to the done page with the worker ended, as a player waits for it. Runs are interleaved (7z x, binding, wizard, in a
-// rotating order), each into a folder of its own; nothing is deleted until the end, since
-// this machine's file system makes files slower to create right after many were deleted.
+// to the done page with the worker ended, as a player waits for it. Runs are interleaved
+// (7z x, binding, wizard, in a rotating order), each into a folder of its own; nothing is
+// deleted until the end, since this machine's file system makes files slower to create
+// right after many were deleted.
 //
 // Usage: install_bench [pairs=5] [files=2000] [MiB=128]; honours TMPDIR;
 // INSTALL_BENCH_EACH=1 prints every run.
