@@ -86,7 +86,7 @@ TEST_F(UpdateCheck, NewerBuildFillsTheNoticeAndShowsTheButton)
         SetModalHandler([&](QDialog* d) {
             auto* notice = static_cast<TfUpdMess*>(d);
             notice->show();
-            QTest::qWaitForWindowExposed(notice);
+            EXPECT_TRUE(QTest::qWaitForWindowExposed(notice));
             question = notice->lMessage->text();
             EXPECT_EQ(notice->bYes->text(), QString::fromUtf8(LangTexts[ltYes][lang]));
             EXPECT_EQ(notice->bNo->text(), QString::fromUtf8(LangTexts[ltNo][lang]));
@@ -243,7 +243,7 @@ TEST(UpdateNotice, ButtonsKeysAndCloseBoxEndTheShowing)
 
     auto showWith = [&](const std::function<void()>& act) {
         QTimer::singleShot(0, &dialog, [&] {
-            QTest::qWaitForWindowExposed(&dialog);
+            EXPECT_TRUE(QTest::qWaitForWindowExposed(&dialog));
             act();
         });
         return ShowModal(&dialog);

@@ -234,14 +234,16 @@ TEST_F(UpdateEndToEnd, RunKilledDuringTheDownloadLeavesNoPackage)
         // In the runs' working folders (named by a GUID) only what start-up stages.
         for (const auto& entry : fs::recursive_directory_iterator(Tmp)) {
             const std::string name = entry.path().filename().string();
-            if (entry.is_regular_file() && fs::relative(entry.path(), Tmp).string().front() == '{')
+            if (entry.is_regular_file() && fs::relative(entry.path(), Tmp).string().front() == '{') {
                 EXPECT_TRUE(name == "Setup.conf" || name == "Setup.dll") << entry.path();
+            }
         }
         for (const auto& entry : fs::directory_iterator(Prog))
             EXPECT_EQ(entry.path().filename(), "Setup");
         // The next start finds nothing to install or clean up.
-        if (start == 0)
+        if (start == 0) {
             EXPECT_TRUE(Start({QString::fromStdString(Prog + "Setup")}, false)) << Log();
+        }
     }
     EXPECT_EQ(Log().find("message"), std::string::npos) << Log();
 }
