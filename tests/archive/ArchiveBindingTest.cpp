@@ -186,29 +186,17 @@ TEST_F(ArchiveBinding, UnwritableDestinationFolder)
 }
 
 namespace {
-struct TProgressLog {
-    std::atomic<uint64_t> Total{0};
-    std::atomic<uint64_t> Last{0};
-    std::atomic<int> Calls{0};
-    std::atomic<bool> Decreased{false};
-    int32_t StopAfter = -1;  // answer E_ABORT from this call on
-    bool Throw = false;
+struct TSinkLog : TProgressLog {
+    bool Throw = false;  // raise from the second call on
 };
 
 int32_t RecordProgress(void* sender, bool isTotal, uint64_t value)
 {
-    auto* log = static_cast<TProgressLog*>(sender);
-    const int call = log->Calls++;
-    if (isTotal) {
-        log->Total = value;
-    } else {
-        if (value < log->Last)
-            log->Decreased = true;
-        log->Last = value;
-    }
+    auto* log = static_cast<TSinkLog*>(sender);
+    const int call = log->Note(isTotal, value);
     if (log->Throw && call >= 1)
         throw Exception("sink refused the value");
-    return log->StopAfter >= 0 && call >= log->StopAfter ? kE_ABORT : 0;
+    return log->Answer(call);
 }
 
 void CountWrite(void* sender)
@@ -221,7 +209,7 @@ TEST_F(ArchiveBinding, ProgressAndWritesReachTheSinks)
 {
     for (const char* name : {"solid.7z", "deflate.zip"}) {
         SCOPED_TRACE(name);
-        TProgressLog log;
+        TSinkLog log;
         std::atomic<int> writes{0};
         I7zReaderPtr reader = ReaderFor(*Dir / name);
         reader->SetProgressSink(&log, RecordProgress);
@@ -238,7 +226,7 @@ TEST_F(ArchiveBinding, ProgressAndWritesReachTheSinks)
 
 TEST_F(ArchiveBinding, NonZeroSinkAnswerStopsTheExtraction)
 {
-    TProgressLog log;
+    TSinkLog log;
     log.StopAfter = 1;
     I7zReaderPtr reader = ReaderFor(*Dir / "nonsolid.7z");
     reader->SetProgressSink(&log, RecordProgress);
@@ -256,7 +244,7 @@ TEST_F(ArchiveBinding, NonZeroSinkAnswerStopsTheExtraction)
 
 TEST_F(ArchiveBinding, ExceptionInACallbackComesBackWithItsText)
 {
-    TProgressLog log;
+    TSinkLog log;
     log.Throw = true;
     I7zReaderPtr reader = ReaderFor(*Dir / "solid.7z");
     reader->SetProgressSink(&log, RecordProgress);

@@ -49,16 +49,11 @@ void ExpectNoTemporaryFiles(const std::string& root)
 
 // What the sink saw: calls must never overlap, and the archive's open descriptors tell
 // how many readers were at work.
-struct TSinkLog {
+struct TSinkLog : TProgressLog {
     std::string Archive;
     std::atomic<bool> InCall{false};
     std::atomic<bool> Overlapped{false};
-    std::atomic<bool> Decreased{false};
-    std::atomic<uint64_t> Total{0};
-    std::atomic<uint64_t> Last{0};
-    std::atomic<int> Calls{0};
     std::atomic<int> MostOpen{0};
-    int StopAt = -1;
 };
 
 int32_t Record(void* sender, bool isTotal, uint64_t value)
@@ -66,18 +61,11 @@ int32_t Record(void* sender, bool isTotal, uint64_t value)
     auto* log = static_cast<TSinkLog*>(sender);
     if (log->InCall.exchange(true))
         log->Overlapped = true;
-    const int call = log->Calls++;
-    if (isTotal) {
-        log->Total = value;
-    } else {
-        if (value < log->Last)
-            log->Decreased = true;
-        log->Last = value;
-    }
+    const int call = log->Note(isTotal, value);
     log->MostOpen = std::max(log->MostOpen.load(), OpenCountHere(log->Archive));
     std::this_thread::sleep_for(std::chrono::microseconds(200));  // widens any overlap
     log->InCall = false;
-    return log->StopAt >= 0 && call >= log->StopAt ? kE_ABORT : 0;
+    return log->Answer(call);
 }
 
 // 80 files of 20 to 60 KB, half of them incompressible: enough for a second reader.
@@ -213,7 +201,7 @@ TEST_F(ParallelExtraction, ASinkStopOrADamagedItemStopsBothHalves)
 {
     TSinkLog log;
     log.Archive = *Dir / "big.zip";
-    log.StopAt = 3;
+    log.StopAfter = 3;
     I7zReaderPtr reader = OpenReader(*Dir / "big.zip");
     reader->SetProgressSink(&log, Record);
     const std::string stopped = Out / "stopped/";

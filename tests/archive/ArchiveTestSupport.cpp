@@ -1,5 +1,6 @@
 #include "ArchiveTestSupport.h"
 
+#include "archive/ArchiveInterfaces.h"
 #include "archive/EArchiveError.h"
 #include "tests/support/ErrorOf.h"
 
@@ -15,6 +16,24 @@
 namespace fs = std::filesystem;
 
 namespace archtest {
+
+int TProgressLog::Note(bool isTotal, uint64_t value)
+{
+    const int call = Calls++;
+    if (isTotal) {
+        Total = value;
+    } else {
+        if (value < Last)
+            Decreased = true;
+        Last = value;
+    }
+    return call;
+}
+
+int32_t TProgressLog::Answer(int call) const
+{
+    return StopAfter >= 0 && call >= StopAfter ? kE_ABORT : 0;
+}
 
 std::string ErrorOf(const std::function<void()>& f)
 {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -23,6 +24,20 @@ public:
 
 private:
     std::string Dir;
+};
+
+// What a progress sink saw: the total, the last value, and whether a value ever went back.
+struct TProgressLog {
+    std::atomic<uint64_t> Total{0};
+    std::atomic<uint64_t> Last{0};
+    std::atomic<int> Calls{0};
+    std::atomic<bool> Decreased{false};
+    int32_t StopAfter = -1;  // answer E_ABORT from this call on
+
+    // Records one call; returns its number, from 0.
+    int Note(bool isTotal, uint64_t value);
+    // The sink's answer to call number call.
+    int32_t Answer(int call) const;
 };
 
 // The text of the archive error f raises, "<no error>" when none.

@@ -61,14 +61,19 @@ void UpdateFixture::SetUp()
     SetModalHandler([](QDialog*) { return int(TfUpdMess::mrNo); });
 }
 
-void UpdateFixture::TearDown()
+void UpdateFixture::CloseWindows()
 {
-    // A check still under way must not meet a window that is gone.
-    WaitFor([this] { return TThCheckUpd::ChecksFinished() > ChecksAtOpen || !Main; }, 40000);
     delete fUpdMess;
     fUpdMess = nullptr;
     delete Main;
     Main = nullptr;
+}
+
+void UpdateFixture::TearDown()
+{
+    // A check still under way must not meet a window that is gone.
+    WaitFor([this] { return TThCheckUpd::ChecksFinished() > ChecksAtOpen || !Main; }, 40000);
+    CloseWindows();
     SetMessageBoxHandler({});
     SetModalHandler({});
     TUpdateServer::SetHostOverride({});

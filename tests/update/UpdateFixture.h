@@ -47,6 +47,8 @@ protected:
 
     // Opens the main window and the notice as the program does and waits for the check.
     void OpenWindow();
+    // Deletes the notice and the main window, if open.
+    void CloseWindows();
     bool WaitFor(const std::function<bool()>& condition, int ms);
     void WaitCheck();
 

@@ -125,10 +125,7 @@ TEST_F(UpdateCheck, SameOrOlderBuildShowsNothing)
         EXPECT_FALSE(Main->BUpdate->isVisible()) << build;
         EXPECT_EQ(ServerBuild.load(), build);
         EXPECT_TRUE(fUpdMess->mInfo->toPlainText().isEmpty());
-        delete fUpdMess;
-        fUpdMess = nullptr;
-        delete Main;
-        Main = nullptr;
+        CloseWindows();
     }
 }
 
@@ -143,10 +140,7 @@ TEST_F(UpdateCheck, MissingNoticeOrMalformedBuildFileFailsSilently)
         EXPECT_FALSE(Main->BUpdate->isVisible()) << text;
         EXPECT_EQ(ServerBuild.load(), 0) << text;
         EXPECT_EQ(ServerVersionText.Get(), "") << text;
-        delete fUpdMess;
-        fUpdMess = nullptr;
-        delete Main;
-        Main = nullptr;
+        CloseWindows();
     }
     EXPECT_TRUE(Messages.isEmpty());
 }
@@ -167,10 +161,7 @@ TEST_F(UpdateCheck, UnreachableOrSilentServerNeverBlocksTheWindow)
         WaitCheck();
         EXPECT_FALSE(Main->BUpdate->isVisible());
         EXPECT_EQ(ServerBuild.load(), 0);
-        delete fUpdMess;
-        fUpdMess = nullptr;
-        delete Main;
-        Main = nullptr;
+        CloseWindows();
     }
     // A server that accepts and never answers: the window keeps handling events.
     TSilentListener silent;
@@ -206,10 +197,7 @@ TEST_F(UpdateCheck, BuiltInKeyRequiresAValidSignature)
     WaitCheck();
     EXPECT_TRUE(Main->BUpdate->isVisible());
     EXPECT_EQ(ServerPackageSha256.Get(), Sha256(Pub() + "Setup.7z"));
-    delete fUpdMess;
-    fUpdMess = nullptr;
-    delete Main;
-    Main = nullptr;
+    CloseWindows();
 
     TestKeys other;
     const std::string body = "41\n1.1.4.41\n" + Sha256(Pub() + "Setup.7z");
@@ -226,10 +214,7 @@ TEST_F(UpdateCheck, BuiltInKeyRequiresAValidSignature)
         WaitCheck();
         EXPECT_FALSE(Main->BUpdate->isVisible()) << text;
         EXPECT_EQ(ServerBuild.load(), 0);
-        delete fUpdMess;
-        fUpdMess = nullptr;
-        delete Main;
-        Main = nullptr;
+        CloseWindows();
     }
 }
 

@@ -128,10 +128,7 @@ TEST_F(UpdateDownload, TamperedPackageIsNeverSavedOrUnpacked)
         EXPECT_EQ(PackagePath, "Setup.7z") << "the package was saved";
         EXPECT_FALSE(PackageLeft());
         EXPECT_EQ(Sha256(Prog + "Setup"), Sha256(Bin("SetupBuild40")));
-        delete fUpdMess;
-        fUpdMess = nullptr;
-        delete Main;
-        Main = nullptr;
+        CloseWindows();
     }
 }
 
@@ -151,10 +148,7 @@ TEST_F(UpdateDownload, MissingOrUnusablePackageFails)
         EXPECT_FALSE(PackageLeft());
         EXPECT_FALSE(Exists(Prog + "Setup.oldupdate"));
         EXPECT_TRUE(Exists(Prog + "Setup"));
-        delete fUpdMess;
-        fUpdMess = nullptr;
-        delete Main;
-        Main = nullptr;
+        CloseWindows();
     }
 }
 
@@ -236,10 +230,7 @@ TEST_F(UpdateDownload, CrawlingServerFailsWithinTheLimitsWhileTheWindowRepaints)
         EXPECT_EQ(QApplication::overrideCursor(), nullptr) << trickleMs;
         EXPECT_EQ(Sha256(Prog + "Setup"), before) << trickleMs;
         EXPECT_FALSE(Exists(Prog + "Setup.newupdate")) << trickleMs;
-        delete fUpdMess;
-        fUpdMess = nullptr;
-        delete Main;
-        Main = nullptr;
+        CloseWindows();
     }
 }
 
