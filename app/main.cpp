@@ -1,5 +1,6 @@
 #include "app/ResourceStaging.h"
 #include "app/TFMain.h"
+#include "platform/ExecutablePath.h"
 #include "update/TfUpdMess.h"
 
 #include <QApplication>
@@ -8,6 +9,7 @@
 
 int main(int argc, char** argv)
 {
+    AdoptLauncherPath();
     // Before anything resolves a bare file name.
     EnterProgramFolder();
     QApplication app(argc, argv);

@@ -3,6 +3,7 @@
 #include "platform/Paths.h"
 
 #include <climits>
+#include <cstdlib>
 #include <unistd.h>
 
 namespace {
@@ -11,12 +12,30 @@ std::string& Override()
     static std::string path;
     return path;
 }
+
+std::string& LauncherPath()
+{
+    static std::string path;
+    return path;
+}
+}
+
+void AdoptLauncherPath()
+{
+    // Set by the portable file's launcher, which runs this program from a cache folder:
+    // the folder, the version and the self-update are the launcher file's.
+    const char* launcher = std::getenv("SETUP_EXE");
+    if (launcher && launcher[0] == '/')
+        LauncherPath() = launcher;
+    ::unsetenv("SETUP_EXE");
 }
 
 std::string ExecutablePath()
 {
     if (!Override().empty())
         return Override();
+    if (!LauncherPath().empty())
+        return LauncherPath();
     char buf[PATH_MAX];
     const ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
     if (n <= 0)
