@@ -169,6 +169,8 @@ std::string TPayloadCache::Prepare(int selfFd, const TPayloadTrailer& trailer)
     const std::string above = FRoot.substr(0, slash);
     if (::mkdir(above.c_str(), 0700) != 0 && errno != EEXIST)
         return Fail("cannot create " + above + ": " + std::strerror(errno));
+    if (!Trusted(above))
+        return Fail(above + " can be written by another user");
     if (::mkdir(FRoot.c_str(), 0700) != 0 && errno != EEXIST)
         return Fail("cannot create " + FRoot + ": " + std::strerror(errno));
     if (!Trusted(FRoot))

@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <string>
 #include <sys/wait.h>
@@ -27,6 +29,34 @@ std::string SelfPath()
     char buf[PATH_MAX];
     const ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
     return n > 0 ? std::string(buf, size_t(n)) : std::string();
+}
+
+// fallback/<soname>/<soname> holds a library the system normally provides; it goes on the
+// library path only where the system has none, so a system copy that matches its drivers wins.
+void AddMissingFallbacks(const std::string& folder)
+{
+    const std::string base = folder + "/fallback";
+    DIR* d = ::opendir(base.c_str());
+    if (!d)
+        return;
+    std::string path;
+    while (const dirent* e = ::readdir(d)) {
+        const std::string name = e->d_name;
+        if (name.empty() || name[0] == '.')
+            continue;
+        if (void* h = ::dlopen(name.c_str(), RTLD_LAZY | RTLD_LOCAL)) {
+            ::dlclose(h);
+            continue;
+        }
+        path += (path.empty() ? "" : ":") + base + "/" + name;
+    }
+    ::closedir(d);
+    if (path.empty())
+        return;
+    const char* old = std::getenv("LD_LIBRARY_PATH");
+    if (old && *old)
+        path += std::string(":") + old;
+    ::setenv("LD_LIBRARY_PATH", path.c_str(), 1);
 }
 
 void PrepareEnvironment(const std::string& self)
@@ -56,6 +86,7 @@ int RunFromTemporary(TPayloadCache& cache, int selfFd, const TPayloadTrailer& tr
     if (folder.empty())
         return Fail(cache.Error());
     ::close(selfFd);
+    AddMissingFallbacks(folder);
     const std::string program = folder + "/Setup";
     child = ::fork();
     if (child == 0) {
@@ -98,6 +129,7 @@ int main(int argc, char** argv)
         return RunFromTemporary(cache, selfFd, trailer, argv);
     }
     ::close(selfFd);
+    AddMissingFallbacks(folder);
     const std::string program = folder + "/Setup";
     ::execv(program.c_str(), argv);
     return Fail("cannot start " + program + ": " + std::strerror(errno));

@@ -30,6 +30,11 @@ PLUGINS = [
     "imageformats/libqjpeg.so",
 ]
 TRANSLATIONS = ["qtbase_ru.qm"]
+# GL dispatch libraries the program links but never calls into for its own drawing: the
+# system's copies are used where they exist (they must match its GL drivers); ours only
+# stand in where one is missing, each in a folder of its own that the launcher adds to the
+# library path then.
+FALLBACK = re.compile(r"^(libOpenGL|libGLX|libEGL|libGLdispatch)\.so")
 # What every desktop with an X server has, and what must match the system's own copies:
 # the C library, the GL dispatch and drivers, the X client libraries, fonts, and the C++
 # runtime (ours needs glibc 2.36; GCC 12's runtime ships with every system we aim at).
@@ -42,7 +47,7 @@ OLDER_VERSION = {("hypot", "GLIBC_2.35"): "GLIBC_2.2.5", ("hypotf", "GLIBC_2.35"
 HIGHEST_GLIBC = (2, 34)
 
 
-def needed_libraries(binaries):
+def needed_libraries(binaries, pattern):
     found = {}
     for binary in binaries:
         out = subprocess.run(["ldd", binary], check=True, capture_output=True, text=True).stdout
@@ -50,7 +55,7 @@ def needed_libraries(binaries):
             m = re.match(r"\s*(\S+) => (/\S+)", line)
             if m:
                 name, path = m.groups()
-                if not SYSTEM.match(name):
+                if pattern(name):
                     found[name] = path
             elif "not found" in line:
                 sys.exit(f"make_portable: {binary}: {line.strip()}")
@@ -135,8 +140,12 @@ def stage(program, stage_dir):
         dest = os.path.join(stage_dir, "plugins", p)
         os.makedirs(os.path.dirname(dest), exist_ok=True)
         shutil.copy(os.path.join(QT_PLUGINS, p), dest)
-    for name, path in sorted(needed_libraries([program] + plugin_paths).items()):
+    binaries = [program] + plugin_paths
+    for name, path in sorted(needed_libraries(binaries, lambda n: not SYSTEM.match(n)).items()):
         shutil.copy(path, os.path.join(lib, name))  # under its soname, a plain file
+    for name, path in sorted(needed_libraries(binaries, FALLBACK.match).items()):
+        os.makedirs(os.path.join(stage_dir, "fallback", name))
+        shutil.copy(path, os.path.join(stage_dir, "fallback", name, name))
     os.makedirs(os.path.join(stage_dir, "translations"))
     for t in TRANSLATIONS:
         shutil.copy(os.path.join(QT_TRANSLATIONS, t), os.path.join(stage_dir, "translations", t))
@@ -149,12 +158,15 @@ def stage(program, stage_dir):
             path = os.path.join(root, f)
             if f == "Setup" and root == stage_dir:
                 rpath = "$ORIGIN/lib"
-            elif ".so" in f:
-                rpath = "$ORIGIN" if root == lib else "$ORIGIN/../../lib"
-            else:
+            elif ".so" not in f:
                 continue
+            elif os.path.basename(os.path.dirname(root)) == "fallback":
+                rpath = None  # found through the library path, like the system's own
+            else:
+                rpath = "$ORIGIN" if root == lib else "$ORIGIN/../../lib"
             os.chmod(path, 0o755)
-            subprocess.run(["patchelf", "--force-rpath", "--set-rpath", rpath, path], check=True)
+            if rpath:
+                subprocess.run(["patchelf", "--force-rpath", "--set-rpath", rpath, path], check=True)
             lower_glibc_versions(path)
             subprocess.run(["strip", "--strip-unneeded", path], check=True)
 

@@ -4,7 +4,8 @@ set -euo pipefail
 pkgs=(build-essential cmake ninja-build pkg-config qt6-base-dev libgl-dev
       libgtest-dev libgmock-dev googletest p7zip-full nginx curl python3
       binutils-mingw-w64-x86-64 libssl-dev openssl clang libclang-rt-14-dev
-      fonts-dejavu-core xvfb openbox xdotool x11-utils libxcb1-dev qt6-translations-l10n strace)
+      fonts-dejavu-core xvfb openbox xdotool x11-utils libxcb1-dev qt6-translations-l10n strace
+      patchelf zstd libzstd-dev debootstrap)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || missing+=("$p")

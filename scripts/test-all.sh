@@ -6,6 +6,7 @@ cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 export QT_QPA_PLATFORM=offscreen
 bash scripts/build.sh
+cmake --build build --target portable
 ctest --test-dir build -j 2 --output-on-failure --timeout 600
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DSETUP_FUZZ=ON -DSETUP_SANITIZE=ON \
       -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
