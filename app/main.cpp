@@ -1,5 +1,6 @@
 #include "app/ResourceStaging.h"
 #include "app/TFMain.h"
+#include "update/SelfUpdateHooks.h"
 #include "update/TfUpdMess.h"
 
 #include <QApplication>
@@ -8,6 +9,8 @@
 
 int main(int argc, char** argv)
 {
+    // Before anything is started that could inherit it.
+    AdoptUpdateStartPipe();
     // Before anything resolves a bare file name.
     EnterProgramFolder();
     QApplication app(argc, argv);
@@ -17,6 +20,9 @@ int main(int argc, char** argv)
     fUpdMess = new TfUpdMess(main);
     main->show();
     const int rc = QApplication::exec();
+    // A build that ends on purpose before its first page showed (it handed over to a
+    // newer one) has started all the same.
+    ConfirmUpdateStarted();
     // Worker threads are never waited for; leave without running static destructors
     // under their feet.
     std::fflush(nullptr);
