@@ -34,6 +34,9 @@ const char* const ExtraTexts[ExtraTextRows][2] = {
     /* etFilesOne */ {"%1 файл", "%1 file"},
     /* etFilesFew */ {"%1 файла", "%1 files"},
     /* etFilesMany */ {"%1 файлов", "%1 files"},
+    /* etFolderBusy */
+    {"Эту папку сейчас изменяет другая копия Setup:\n%1\nДождитесь ее завершения и попробуйте снова.",
+     "Another copy of Setup is changing this folder right now:\n%1\nWait until it has finished and try again."},
 };
 
 QString ExtraText(TExtraText row)

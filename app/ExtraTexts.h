@@ -24,6 +24,7 @@ enum TExtraText {
     etFilesOne,
     etFilesFew,
     etFilesMany,
+    etFolderBusy,
     ExtraTextRows
 };
 

@@ -1,5 +1,6 @@
 #include "app/TFMain.h"
 
+#include "app/ExtraTexts.h"
 #include "app/LangTexts.h"
 #include "app/ResourceStaging.h"
 #include "app/ShellState.h"
@@ -296,6 +297,16 @@ void TFMain::closeEvent(QCloseEvent* event)
     QWidget::closeEvent(event);
 }
 
+void TFMain::paintEvent(QPaintEvent* event)
+{
+    QWidget::paintEvent(event);
+    if (!FPainted) {
+        FPainted = true;
+        // Once this paint is on the screen, a build that started this one may let go.
+        QTimer::singleShot(0, this, [] { ConfirmUpdateStarted(); });
+    }
+}
+
 void TFMain::FormShow()
 {
     if (PCFrames->currentIndex() != PageLang)
@@ -426,6 +437,12 @@ void TFMain::GoNextPage()
             ShowMessageBox(Text(ltFolderUnavailable));
             return;
         }
+        // Another copy installing into or uninstalling from this folder: leave it be.
+        TFolderLock lock;
+        if (!lock.TryAcquire(dir)) {
+            ShowMessageBox(ExtraText(etFolderBusy).arg(QString::fromStdString(dir)));
+            return;
+        }
         const tFilesArray files = CheckedItemList();
         BBack->hide();
         BNext->hide();
@@ -433,7 +450,7 @@ void TFMain::GoNextPage()
         ShowPage(PageProgress);
         InstallFinished = false;
         LastItemList = files;
-        StartInstaller(files, dir);
+        StartInstaller(files, dir, std::move(lock));
         break;
     }
     default:
@@ -525,6 +542,18 @@ void TFMain::CloseAfterUpdate()
     close();
 }
 
+void TFMain::SetUpdateBusy(bool busy)
+{
+    PanelTop->setEnabled(!busy);
+    BBack->setEnabled(!busy);
+    BNext->setEnabled(!busy);
+}
+
+bool TFMain::UpdateWindowClosed() const
+{
+    return !isVisible();
+}
+
 void TFMain::SetSystemMenu(bool on)
 {
     if (HasSystemMenu() == on)
@@ -576,9 +605,10 @@ bool TFMain::ConfirmCancelInstall()
     return yes;
 }
 
-void TFMain::StartInstaller(const tFilesArray& files, const std::string& targetFolder)
+void TFMain::StartInstaller(const tFilesArray& files, const std::string& targetFolder, TFolderLock targetLock)
 {
     auto* worker = new ThUnPackFiles(true, targetFolder, files, std::make_shared<TProgressPage>(this));
+    worker->SetTargetLock(std::move(targetLock));
     worker->SetRecorder(std::make_unique<TInstallRecorder>(TJournalStore(), targetFolder, ProgramFolder(), files));
     Installer = worker;
     worker->SetFreeOnTerminate(true);

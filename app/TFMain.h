@@ -5,6 +5,7 @@
 #include <string>
 
 #include "archive/tFilesArray.h"
+#include "platform/TFolderLock.h"
 #include "update/IUpdateWindow.h"
 
 class QCheckBox;
@@ -84,6 +85,8 @@ public:
     // IUpdateWindow
     void ShowUpdateButton() override;
     void CloseAfterUpdate() override;
+    void SetUpdateBusy(bool busy) override;
+    bool UpdateWindowClosed() const override;
 
     // The window's system menu (close and minimise boxes) on or off.
     void SetSystemMenu(bool on);
@@ -94,14 +97,16 @@ public:
     // The item list of the last installation started, as handed to the worker.
     tFilesArray LastItemList;
 
-    // Hands the item list and the target folder, exactly as typed, to the unpack worker.
-    void StartInstaller(const tFilesArray& files, const std::string& targetFolder);
+    // Hands the item list and the target folder, exactly as typed, to the unpack worker,
+    // with the folder's lock, which it holds until it ends.
+    void StartInstaller(const tFilesArray& files, const std::string& targetFolder, TFolderLock targetLock = {});
     // Geometry of the reference layout (120 ppi) scaled to the screen.
     int Scaled(int v) const;
 
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     void CreateControls();
@@ -117,6 +122,7 @@ private:
 
     double FScale = 1.0;
     bool FShown = false;
+    bool FPainted = false;
     bool FAsking = false;  // the cancel question is open
 };
 

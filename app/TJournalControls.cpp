@@ -12,6 +12,7 @@
 #include "platform/Dialogs.h"
 #include "platform/ExecutablePath.h"
 #include "platform/Paths.h"
+#include "platform/TFolderLock.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -174,6 +175,12 @@ void TJournalControls::UpdateUninstallButton()
 void TJournalControls::BUninstallClick()
 {
     const std::string folder = FForm->EDir->text().toStdString();
+    // Another copy installing into or uninstalling from this folder: leave it be.
+    TFolderLock lock;
+    if (!lock.TryAcquire(folder)) {
+        ShowMessageBox(ExtraText(etFolderBusy).arg(QString::fromStdString(folder)));
+        return;
+    }
     TUninstaller uninstaller{TJournalStore(), folder};
     try {
         if (!uninstaller.Load() || uninstaller.Journal().Files.empty()) {

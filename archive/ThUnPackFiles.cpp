@@ -32,7 +32,15 @@ ThUnPackFiles::ThUnPackFiles(bool createSuspended, const std::string& targetFold
 
 ThUnPackFiles::~ThUnPackFiles()
 {
+    // Free before the worker counts as gone, so whoever waited for that finds it free.
+    FRecorder.reset();
+    FTargetLock.Release();
     --Live;
+}
+
+void ThUnPackFiles::SetTargetLock(TFolderLock lock)
+{
+    FTargetLock = std::move(lock);
 }
 
 void ThUnPackFiles::SetRecorder(std::unique_ptr<TInstallRecorder> recorder)

@@ -3,6 +3,7 @@
 #include "archive/TFailReason.h"
 #include "archive/IInstallControls.h"
 #include "archive/tFilesArray.h"
+#include "platform/TFolderLock.h"
 #include "platform/TThread.h"
 
 #include <memory>
@@ -21,6 +22,8 @@ public:
     ~ThUnPackFiles() override;
     // Records what the installation writes; set before the thread starts. None: unrecorded.
     void SetRecorder(std::unique_ptr<TInstallRecorder> recorder);
+    // The target folder's lock, held until the worker has ended.
+    void SetTargetLock(TFolderLock lock);
 
     // Workers in being (a free-on-terminate worker leaves this count when it has ended).
     static int LiveCount();
@@ -49,4 +52,5 @@ private:
     TFailReason FFailReason = TFailReason::Other;
     std::string FFailText;
     std::unique_ptr<TInstallRecorder> FRecorder;
+    TFolderLock FTargetLock;
 };

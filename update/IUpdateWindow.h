@@ -8,6 +8,10 @@ public:
     virtual void ShowUpdateButton() = 0;
     // Closes the window after the new build has been started.
     virtual void CloseAfterUpdate() = 0;
+    // While the update works off the window's thread: everything but Exit waits.
+    virtual void SetUpdateBusy(bool busy) = 0;
+    // The window was closed (Exit) while the update worked.
+    virtual bool UpdateWindowClosed() const = 0;
 
 protected:
     ~IUpdateWindow() = default;

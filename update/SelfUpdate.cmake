@@ -33,6 +33,8 @@ if(NOT SETUP_FUZZ)
     ${CMAKE_CURRENT_LIST_DIR}/TThCheckUpd.cpp
     ${CMAKE_CURRENT_LIST_DIR}/TSelfUpdate.cpp
     ${CMAKE_CURRENT_LIST_DIR}/TUpdatePackage.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/TUpdateDownload.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/EventLoopWait.cpp
     ${CMAKE_CURRENT_LIST_DIR}/SelfUpdateHooks.cpp)
   target_include_directories(setup_selfupdate PUBLIC ${CMAKE_SOURCE_DIR})
   # The window is reached through IUpdateWindow, which it registers: nothing of setup_app.

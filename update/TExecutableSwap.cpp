@@ -5,6 +5,7 @@
 #include "platform/Process.h"
 #include "platform/TFilePermissions.h"
 #include "platform/TFileStream.h"
+#include "platform/TStartPipe.h"
 
 #include <cerrno>
 
@@ -26,7 +27,8 @@ bool KeepOldBuild(const std::string& exe, const std::string& old)
 }
 
 TExecutableSwap::TExecutableSwap(const std::string& exeFileName)
-    : FExe(exeFileName), FNew(ChangeFileExt(exeFileName, NewExt)), FOld(ChangeFileExt(exeFileName, OldExt))
+    : FExe(exeFileName), FNew(ChangeFileExt(exeFileName, NewExt)), FOld(ChangeFileExt(exeFileName, OldExt)),
+      FFailed(FNew + ".failed")
 {
 }
 
@@ -84,14 +86,26 @@ bool TExecutableSwap::Rollback()
         return false;
     if (OldIsLink())
         return DeleteFile(FOld);
+    // The failed build gets its second name first, so N is startable at every instant.
+    if (EntryExists(FFailed))
+        DeleteFile(FFailed);
+    if (!KeepOldBuild(FExe, FFailed))
+        DeleteFile(FFailed);
     return TFileStream::ReplaceFile(FOld, FExe);
 }
 
-TExecutableSwap::TResult TExecutableSwap::ApplyAndStart()
+TExecutableSwap::TResult TExecutableSwap::ApplyAndStart(const std::function<bool(TStartPipe&)>& startedWell)
 {
     if (!Apply())
         return TResult::NotSwapped;
-    if (StartProgramDetached(FExe))
+    bool started;
+    if (startedWell) {
+        TStartPipe pipe;
+        started = pipe.StartDetached(FExe) && startedWell(pipe);
+    } else {
+        started = StartProgramDetached(FExe);
+    }
+    if (started)
         return TResult::Started;
     Rollback();
     return TResult::RolledBack;

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <functional>
 #include <string>
+
+class TStartPipe;
 
 // Puts a new build N.newupdate in the place of the executable N, keeping the old one as
 // N.oldupdate, so that a startable N exists at every instant: a hard link first gives the
@@ -25,6 +28,8 @@ public:
     const std::string& ExeName() const { return FExe; }
     const std::string& NewName() const { return FNew; }
     const std::string& OldName() const { return FOld; }
+    // Where a new build that did not start is kept, never to be started again.
+    const std::string& FailedName() const { return FFailed; }
 
     bool Pending() const;
     // N.oldupdate is a second name of N itself, left by a swap cut short.
@@ -32,10 +37,13 @@ public:
     // False when the swap cannot be made (an earlier N.oldupdate is still there, a file is
     // missing, the folder refuses); N is then left as it was.
     bool Apply();
-    // Puts the old build back as N, dropping what N was. False when there is none.
+    // Puts the old build back as N; what N was is kept as N.newupdate.failed. False when
+    // there is no old build.
     bool Rollback();
-    // Apply, then start N; when it does not start, the old build is put back.
-    TResult ApplyAndStart();
+    // Apply, then start N; when it does not start, the old build is put back. With
+    // startedWell, N is started with a start pipe, and the old build is put back as well
+    // when startedWell says the new one ended before it confirmed.
+    TResult ApplyAndStart(const std::function<bool(TStartPipe&)>& startedWell = {});
 
     // For a build started under one of the update names (a player recovering by hand):
     // makes sure N exists again, from the running file when N is missing, and for an old
@@ -47,4 +55,5 @@ private:
     std::string FExe;
     std::string FNew;
     std::string FOld;
+    std::string FFailed;
 };

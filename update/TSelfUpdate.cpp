@@ -1,5 +1,6 @@
 #include "update/TSelfUpdate.h"
 
+#include "app/ExtraTexts.h"
 #include "app/LangTexts.h"
 #include "app/ShellState.h"
 #include "platform/Dialogs.h"
@@ -8,18 +9,17 @@
 #include "platform/Paths.h"
 #include "platform/Process.h"
 #include "platform/TFileStream.h"
+#include "platform/TFolderLock.h"
+#include "update/EventLoopWait.h"
 #include "update/IUpdateWindow.h"
-#include "update/TDownloadWatch.h"
 #include "update/TExecutableSwap.h"
-#include "update/THttpClient.h"
-#include "update/TPackageStream.h"
+#include "update/TUpdateDownload.h"
 #include "update/TUpdatePackage.h"
 #include "update/TUpdateServer.h"
 #include "update/TfUpdMess.h"
 #include "update/UpdateState.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QPushButton>
 
@@ -42,44 +42,14 @@ std::string ShellQuote(const std::string& s)
     return out + "'";
 }
 
-constexpr std::uint64_t PackageSizeLimit = 256u << 20;
-// How often the window gets to repaint while the download blocks the main thread.
-constexpr qint64 RepaintIntervalMs = 50;
-
-// Fetches the package into package, holding it to the download limits; the window
-// repaints meanwhile under a busy cursor, but takes no input.
-void FetchPackage(TPackageStream& package)
+QString FolderBusyText(const std::string& folder)
 {
-    THttpClient client;
-    client.Request.UserAgent.clear();
-    client.HandleRedirects = true;
-    client.MaxStreamSize = PackageSizeLimit;
-    TDownloadWatch watch(TSelfUpdate::DownloadLimits);
-    QElapsedTimer clock;
-    clock.start();
-    qint64 lastRepaint = 0;
-    client.OnProgress = [&](std::size_t received) {
-        const qint64 now = clock.elapsed();
-        watch.Received(received, now);
-        if (now - lastRepaint >= RepaintIntervalMs) {
-            lastRepaint = now;
-            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-        }
-    };
-    // The clock runs from the press, so a slow connect counts against the deadline too.
-    watch.Received(0, 0);
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    try {
-        client.FetchStream(TUpdateServer::Url(TUpdateServer::PackagePath), package);
-    } catch (...) {
-        QApplication::restoreOverrideCursor();
-        throw;
-    }
-    QApplication::restoreOverrideCursor();
+    return ExtraText(etFolderBusy).arg(QString::fromStdString(folder));
 }
 }
 
 TDownloadLimits TSelfUpdate::DownloadLimits;
+int TSelfUpdate::StartConfirmMs = 15000;
 
 std::string TSelfUpdate::NewUpdateName(const std::string& exeFileName)
 {
@@ -98,25 +68,45 @@ std::string TSelfUpdate::CleanUpScript(const std::string& oldUpdatePath)
 
 bool TSelfUpdate::DownloadAndInstall(IUpdateWindow& window, const std::string& exeFileName)
 {
-    // The package never has a name: a run that dies mid-way leaves nothing behind.
-    TPackageStream package(ExtractFilePath(LibPath));
-    FetchPackage(package);
-    if (package.Size() == 0)
+    TUpdateDownload::TJob job;
+    job.Url = TUpdateServer::Url(TUpdateServer::PackagePath);
+    job.ProgramFolder = ProgramFolder();
+    job.ExeFileName = exeFileName;
+    job.LibPath = LibPath;
+    job.ExpectedSha256 = ServerPackageSha256.Get();
+    job.SumRequired = !TUpdateServer::PublicKeyHex().empty();
+    job.Limits = DownloadLimits;
+    const auto download = TUpdateDownload::Start(job);
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    WaitUntil([&] { return download->Done() || window.UpdateWindowClosed(); });
+    QApplication::restoreOverrideCursor();
+    if (!download->Done()) {
+        download->Abandon();
         return false;
-    // The digest is the one the (signed) notice announced when the check ran; a package
-    // that differs is never unpacked.
-    const std::string expected = ServerPackageSha256.Get();
-    if (expected.empty() && !TUpdateServer::PublicKeyHex().empty())
+    }
+    if (download->Accepted())
+        PackagePath = ExtractFilePath(LibPath) + "Setup.7z";
+    if (!download->Succeeded())
         return false;
-    if (!expected.empty() && package.Sha256Hex() != expected)
-        return false;
+    // Quick renames, on this thread like the swap, so a start never sees half of it.
+    TUpdatePackage(ProgramFolder(), exeFileName).Place();
 
-    PackagePath = ExtractFilePath(LibPath) + "Setup.7z";
-    TUpdatePackage(ProgramFolder(), exeFileName).Install(package.Path(), LibPath);
-    if (TExecutableSwap(exeFileName).ApplyAndStart() != TExecutableSwap::TResult::Started)
+    if (TExecutableSwap(exeFileName).ApplyAndStart(StartWatch(window)) != TExecutableSwap::TResult::Started)
         return false;
     window.CloseAfterUpdate();
     return true;
+}
+
+std::function<bool(TStartPipe&)> TSelfUpdate::StartWatch(IUpdateWindow& window)
+{
+    return [&window](TStartPipe& pipe) {
+        return WaitForStart(pipe, StartConfirmMs, [&window] { return window.UpdateWindowClosed(); });
+    };
+}
+
+std::function<bool(TStartPipe&)> TSelfUpdate::StartWatch()
+{
+    return [](TStartPipe& pipe) { return WaitForStart(pipe, StartConfirmMs, [] { return false; }); };
 }
 
 void TSelfUpdate::Download(IUpdateWindow& window, const std::string& exeFileName)
@@ -129,44 +119,59 @@ void TSelfUpdate::Download(IUpdateWindow& window, const std::string& exeFileName
     dialog->bNo->setText(Text(ltNo));
     if (ShowModal(dialog) != TfUpdMess::mrYes)
         return;
+    // One copy at a time unpacks and swaps in this folder; another says so and leaves it.
+    const std::string folder = ProgramFolder();
+    TFolderLock lock;
+    if (!lock.TryAcquire(folder)) {
+        ShowMessageBox(FolderBusyText(folder));
+        return;
+    }
     bool done = false;
+    window.SetUpdateBusy(true);
     try {
         done = DownloadAndInstall(window, TExecutableSwap::ProgramName(exeFileName));
     } catch (...) {
     }
-    if (!done)
+    window.SetUpdateBusy(false);
+    // Closed meanwhile (Exit): there is nobody left to tell.
+    if (!done && !window.UpdateWindowClosed())
         ShowMessageBox(Text(ltUpdateFailed));
 }
 
-void TSelfUpdate::CleanUp(const std::string& exeFileName)
+bool TSelfUpdate::CleanUp(const std::string& exeFileName, bool lockFolder)
 {
+    // Another copy updating this folder may still need the old build.
+    TFolderLock lock;
+    if (lockFolder && !lock.TryAcquire(ProgramFolder()))
+        return false;
     if (TExecutableSwap::IsUpdateName(exeFileName)) {
         // Started by hand under an update name: deleting that name would delete itself.
         TExecutableSwap::Recover(exeFileName);
         ShowMessageBox(Text(ltSwapFailed));
-        return;
+        return true;
     }
     TUpdatePackage(ProgramFolder(), exeFileName).RemoveLeftovers();
     const TExecutableSwap swap(exeFileName);
     if (!FileExists(swap.OldName()))
-        return;
+        return true;
     if (swap.OldIsLink()) {
         // A second name of the program itself, from a swap cut short: a pending swap
         // finishes from it; otherwise it can simply go.
         if (!swap.Pending())
             DeleteFile(swap.OldName());
-        return;
+        return true;
     }
     if (!ForceDirectories(WorkFolder))
-        return;
+        return true;
     BatPath = IncludeTrailingPathDelimiter(WorkFolder) + "DelOldUpdate.bat";
     const std::string line = CleanUpScript(ProgramFolder() + swap.OldName());
     auto file = TFileStream::Create(BatPath);
     if (!file)
-        return;
+        return true;
     file->Write(line.data(), static_cast<std::uint32_t>(line.size()));
     file->Close();
     StartShellScriptDetached(BatPath);
+    return true;
 }
 
 bool TSelfUpdate::Complete(const std::string& exeFileName)
@@ -176,7 +181,11 @@ bool TSelfUpdate::Complete(const std::string& exeFileName)
     TExecutableSwap swap(exeFileName);
     if (!swap.Pending())
         return false;
-    if (swap.ApplyAndStart() == TExecutableSwap::TResult::Started)
+    // Another copy is placing or swapping a build here: it finishes the job.
+    TFolderLock lock;
+    if (!lock.TryAcquire(ProgramFolder()))
+        return false;
+    if (swap.ApplyAndStart(StartWatch()) == TExecutableSwap::TResult::Started)
         return true;
     ShowMessageBox(Text(ltSwapFailed));
     return false;

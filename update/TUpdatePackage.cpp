@@ -73,6 +73,12 @@ void TUpdatePackage::CheckItems(const std::string& archivePath, const std::strin
 
 void TUpdatePackage::Install(const std::string& archivePath, const std::string& libPath)
 {
+    Unpack(archivePath, libPath);
+    Place();
+}
+
+void TUpdatePackage::Unpack(const std::string& archivePath, const std::string& libPath)
+{
     RemoveLeftovers();
     CheckItems(archivePath, libPath);
     const std::string staging = StagingFolder() + PathDelim;
@@ -87,6 +93,19 @@ void TUpdatePackage::Install(const std::string& archivePath, const std::string& 
         const std::string newBuild = staging + FNew;
         if (!FileExists(newBuild) || EntryExists(staging + FNew + PathDelim))
             throw EUpdateError("the package did not yield " + FNew);
+    } catch (...) {
+        RemoveLeftovers();
+        throw;
+    }
+}
+
+void TUpdatePackage::Place()
+{
+    const std::string staging = StagingFolder() + PathDelim;
+    const std::string newBuild = staging + FNew;
+    try {
+        if (!FileExists(newBuild))
+            throw EUpdateError("nothing unpacked to place");
         // Everything else first: once N.newupdate is there, a start may install it.
         MoveIntoPlace(staging, {});
         if (!TFileStream::ReplaceFile(newBuild, FFolder + FNew))

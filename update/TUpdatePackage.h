@@ -15,6 +15,10 @@ public:
     // Unpacks archivePath (a 7z file) through the archive library at libPath. Raises
     // EUpdateError or EArchiveError; N.newupdate then did not appear.
     void Install(const std::string& archivePath, const std::string& libPath);
+    // Install in two steps: the slow unpacking into the hidden folder, which touches
+    // nothing a start looks at, and the quick placing beside the program.
+    void Unpack(const std::string& archivePath, const std::string& libPath);
+    void Place();
     // Removes what an unpacking that was cut short left behind.
     void RemoveLeftovers();
 

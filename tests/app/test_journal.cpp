@@ -12,9 +12,11 @@
 #include "catalogue/TTreeNode.h"
 #include "catalogue/TTreeNodes.h"
 #include "platform/FileSystem.h"
+#include "platform/TFolderLock.h"
 #include "platform/TFolderListing.h"
 
 #include <QDirIterator>
+#include <QProcess>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -149,6 +151,56 @@ private slots:
     }
 
     void cleanup() { F.reset(); }
+
+    void aSecondCopyIsRefusedWhileTheFirstInstallsAndTheRecordStaysWhole()
+    {
+        TRun run;
+        run.Next();
+        run.Next();
+        run.w->EDir->setText(QString::fromStdString(Target));
+        run.Next();
+        QCOMPARE(run.w->PCFrames->currentIndex(), int(TFMain::PageProgress));
+        // The worker waits for this thread's first synchronised call: it is at work, holding
+        // the folder, for as long as the second copy takes.
+        QProcess second;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("SETUP_SECOND_COPY_TARGET"), QString::fromStdString(Target));
+        second.setProcessEnvironment(env);
+        second.start(QCoreApplication::applicationFilePath(), {QStringLiteral("secondCopy")});
+        QVERIFY(second.waitForFinished(60000));
+        QCOMPARE(second.exitCode(), 0);
+        const QString said = QString::fromUtf8(second.readAllStandardOutput());
+        QVERIFY2(said.contains(QStringLiteral("BUSY ") + ExtraText(etFolderBusy).arg(QString::fromStdString(Target))),
+                 qPrintable(said));
+        QTRY_VERIFY_WITH_TIMEOUT(InstallFinished.load() && ThUnPackFiles::LiveCount() == 0, 30000);
+        QCOMPARE(run.w->PCFrames->currentIndex(), int(TFMain::PageDone));
+        const auto journal = TJournalStore().Load(CanonicalPath(Target));
+        QVERIFY(journal.has_value());
+        QCOMPARE(journal->Installs.size(), std::size_t(1));
+        QCOMPARE(journal->Installs.back().Status, std::string("complete"));
+        QCOMPARE(journal->Files.size(), std::size_t(4));
+        // Once the first is done, the folder is free again.
+        TFolderLock after;
+        QVERIFY(after.TryAcquire(Target));
+    }
+    // The second copy of the test above, run by it as a process of its own.
+    void secondCopy()
+    {
+        const char* target = std::getenv("SETUP_SECOND_COPY_TARGET");
+        if (!target)
+            QSKIP("run as a process by the test above");
+        TRun run;
+        run.ToPathPage(target);
+        run.Next();
+        // Refused: still on the path page, free to browse back.
+        QCOMPARE(run.w->PCFrames->currentIndex(), int(TFMain::PagePath));
+        QVERIFY(!Installer);
+        run.w->GoPrevPage();
+        QCOMPARE(run.w->PCFrames->currentIndex(), int(TFMain::PageFiles));
+        for (const QString& text : run.messages.Texts)
+            std::printf("BUSY %s\n", text.toUtf8().constData());
+        std::fflush(stdout);
+    }
 
     void installThenUninstallLeavesTheFolderAsItWas()
     {

@@ -171,7 +171,8 @@ std::string UpdateFixture::Publish(const std::string& build, const std::string& 
 std::string UpdateFixture::MarkerScript(const std::string& marker)
 {
     const std::string path = Root + "/newbuild.sh";
-    WriteFile(path, "#!/bin/sh\necho started >" + Quote(marker) + "\n");
+    // It says it is up as the program does once its first page shows.
+    WriteFile(path, "#!/bin/sh\necho started >" + Quote(marker) + "\n[ \"$SETUP_STARTED_FD\" = 3 ] && printf 1 >&3\n");
     fs::permissions(path, fs::perms(0644));
     return path;
 }

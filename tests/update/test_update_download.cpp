@@ -1,12 +1,14 @@
 // The "Upgrade Setup..." button's failures, and the two start-up steps that finish an update.
 #include "UpdateFixture.h"
 
+#include "app/ExtraTexts.h"
 #include "app/LangTexts.h"
 #include "app/ShellState.h"
 #include "app/TFMain.h"
 #include "platform/Dialogs.h"
 #include "platform/Paths.h"
 #include "platform/TFilePermissions.h"
+#include "platform/TFolderLock.h"
 #include "update/SelfUpdateHooks.h"
 #include "update/TSelfUpdate.h"
 #include "update/TUpdateServer.h"
@@ -21,8 +23,13 @@
 #include <QPushButton>
 #include <QTest>
 
+#include <algorithm>
+#include <arpa/inet.h>
 #include <filesystem>
 #include <fstream>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -277,4 +284,102 @@ TEST_F(UpdateDownload, NewBuildThatCannotStartIsPutBack)
     EXPECT_TRUE(TFilePermissions::IsExecutable(Prog + "Setup"));
     EXPECT_FALSE(Exists(Prog + "Setup.newupdate"));
     EXPECT_FALSE(Exists(Prog + "Setup.oldupdate"));
+}
+
+TEST_F(UpdateDownload, BuildThatDiesAtAStartUpSwapIsPutAsideAndABusyFolderIsLeftAlone)
+{
+    InstallBuild("SetupBuild40");
+    const std::string before = Sha256(Prog + "Setup");
+    WriteFile(Prog + "Setup.newupdate", "#!/bin/sh\nkill -SEGV $$\n");
+    // Another copy holds the program's folder: the swap is left to it, without a word.
+    {
+        TFolderLock other;
+        ASSERT_TRUE(other.TryAcquire(Prog));
+        EXPECT_FALSE(CompletePendingUpdate("Setup"));
+        EXPECT_TRUE(Messages.isEmpty());
+        EXPECT_TRUE(Exists(Prog + "Setup.newupdate"));
+    }
+    EXPECT_FALSE(CompletePendingUpdate("Setup"));
+    EXPECT_EQ(Messages, QStringList{Row(ltSwapFailed)});
+    EXPECT_EQ(Sha256(Prog + "Setup"), before);
+    EXPECT_EQ(ReadFile(Prog + "Setup.newupdate.failed"), "#!/bin/sh\nkill -SEGV $$\n");
+    EXPECT_FALSE(Exists(Prog + "Setup.newupdate"));
+    EXPECT_FALSE(Exists(Prog + "Setup.oldupdate"));
+
+    // The button while another copy updates here: it says which folder, and fetches nothing.
+    Messages.clear();
+    Publish(MarkerScript(Root + "/started"), "notice", "1.1.4.41");
+    TFolderLock other;
+    ASSERT_TRUE(other.TryAcquire(Prog));
+    PressUpdate();
+    EXPECT_EQ(Messages, QStringList{ExtraText(etFolderBusy).arg(QString::fromStdString(Prog))});
+    EXPECT_FALSE(Exists(Prog + "Setup.newupdate"));
+    EXPECT_TRUE(Main->isVisible());
+}
+
+TEST_F(UpdateDownload, WindowAnswersThroughAHangingConnectAndAFiftyMegabyteUnpack)
+{
+    // Event-loop latency only: the bound leaves room for a loaded machine and still sits
+    // far below what a connect (up to 15 s) or an unpack on the window's thread blocks.
+    constexpr qint64 StallBoundMs = 300;
+    InstallBuild("SetupBuild40");
+    const std::string marker = Root + "/started";
+    const std::string dir = Root + "/pkgsrc";
+    fs::create_directories(dir);
+    fs::copy_file(MarkerScript(marker), dir + "/Setup.newupdate");
+    const std::string made = Root + "/made.7z";
+    ASSERT_EQ(Shell("cd " + Quote(dir) + " && head -c 50000000 /dev/urandom >data.bin && 7z a -t7z -mx0 -bd " +
+                    Quote(made) + " Setup.newupdate data.bin >/dev/null"),
+              0);
+    fs::copy_file(made, Pub() + "Setup.7z");
+    WriteFile(Pub() + "Build.upd", "41\n1.1.4.41\n" + Sha256(made) + "\n");
+    WriteFile(Pub() + "UpdateInfo.txt", "notice");
+
+    qint64 longest = 0;
+    QElapsedTimer clock;
+    QTimer ticks;
+    QObject::connect(&ticks, &QTimer::timeout, [&] {
+        longest = std::max(longest, clock.restart());
+    });
+    const auto measure = [&] {
+        ticks.start(10);
+        clock.start();
+    };
+    PressUpdate(measure);
+    ticks.stop();
+    EXPECT_TRUE(Messages.isEmpty()) << Messages.join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(Exists(marker));
+    EXPECT_EQ(fs::file_size(Prog + "data.bin"), 50000000u);
+    EXPECT_FALSE(Main->isVisible());
+    EXPECT_LT(longest, StallBoundMs) << "unpack";
+    CloseWindows();
+
+    // A server whose queue is full never answers the connect; Exit is answered meanwhile.
+    fs::remove(Prog + "Setup.oldupdate");
+    InstallBuild("SetupBuild40");
+    const int silent = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(::bind(silent, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(silent, 0), 0);
+    ::getsockname(silent, reinterpret_cast<sockaddr*>(&address), &length);
+    const int queued = ::socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_EQ(::connect(queued, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    longest = 0;
+    QElapsedTimer took;
+    PressUpdate([&] {
+        TUpdateServer::SetHostOverride("127.0.0.1:" + std::to_string(ntohs(address.sin_port)));
+        measure();
+        took.start();
+        QTimer::singleShot(1500, Main->BCancel, [this] { Main->BCancel->click(); });
+    });
+    ticks.stop();
+    EXPECT_LT(took.elapsed(), 10000) << "Exit was not answered during the connect";
+    EXPECT_FALSE(Main->isVisible());
+    EXPECT_TRUE(Messages.isEmpty());
+    EXPECT_LT(longest, StallBoundMs) << "connect";
+    ::close(queued);
+    ::close(silent);
 }

@@ -3,6 +3,7 @@
 #include "TScriptedServer.h"
 #include "UpdateFixture.h"
 
+#include "app/LangTexts.h"
 #include "game/FileVersion.h"
 #include "platform/TFilePermissions.h"
 
@@ -282,4 +283,24 @@ TEST_F(UpdateEndToEnd, StartUpSwapQuitsWithoutClosingTheWindow)
     for (const auto& dir : fs::directory_iterator(Tmp))
         left += Exists(dir.path().string() + "/Setup.dll") && Exists(dir.path().string() + "/Setup.conf");
     EXPECT_EQ(left, 2);
+}
+
+TEST_F(UpdateEndToEnd, NewBuildThatDiesRightAfterItStartsIsPutAsideAndTheOldOneGoesOn)
+{
+    const std::string crash = Root + "/crash.sh";
+    WriteFile(crash, "#!/bin/sh\nkill -SEGV $$\n");
+    Publish(crash, "Build 41 is out.\n", "1.1.4.41");
+    RunOld("SetupBuild40");
+    // The old build saw it die, put itself back and said so, from its own window.
+    EXPECT_TRUE(Logged("message 40 " + std::string(LangTexts[ltUpdateFailed][1]))) << Log();
+    EXPECT_EQ(GetFileBuild(Prog + "Setup"), 40);
+    EXPECT_TRUE(TFilePermissions::IsExecutable(Prog + "Setup"));
+    EXPECT_EQ(ReadFile(Prog + "Setup.newupdate.failed"), ReadFile(crash));
+    EXPECT_FALSE(Exists(Prog + "Setup.newupdate"));
+    EXPECT_FALSE(Exists(Prog + "Setup.oldupdate"));
+    // A later start of the old build does not start the failed one.
+    WriteFile(Root + "/log", "");
+    EXPECT_TRUE(Start({QString::fromStdString(Prog + "Setup")}, false)) << Log();
+    EXPECT_EQ(Log().find("message"), std::string::npos) << Log();
+    EXPECT_EQ(GetFileBuild(Prog + "Setup"), 40);
 }
