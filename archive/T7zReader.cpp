@@ -14,6 +14,7 @@
 #include "archive/LegacyZipName.h"
 #include "archive/TLzma2Blocks.h"
 #include "archive/TRarEndCheck.h"
+#include "archive/TVolumeName.h"
 #include "archive/TItemWriter.h"
 #include "archive/TProgressSum.h"
 #include "archive/TWriterFeed.h"
@@ -23,6 +24,7 @@
 #include "platform/SystemInfo.h"
 #include "platform/TFilePermissions.h"
 #include "platform/TFileStream.h"
+#include "platform/TPathResolver.h"
 
 namespace {
 constexpr uint64_t kMaxCheckStartPosition = 0x100000;
@@ -218,6 +220,8 @@ void T7zReader::OpenArchiveFile(const std::string& fileName)
     }
     TComPtr<T7zStream> stream(new T7zStream(file.release(), TStreamOwnership::Owned, Errors));
     ArchiveFileName.clear();
+    VolumeFolder = ExtractFilePath(fileName);
+    VolumeFirst = ExtractFileName(fileName);
     OpenInStream(static_cast<IInStream*>(stream.Get()));
     CheckRarEnd(fileName);
     ArchiveFileName = fileName;
@@ -295,6 +299,8 @@ void T7zReader::CheckRarEnd(const std::string& fileName)
 void T7zReader::OpenArchiveStream(IInStream* stream)
 {
     ArchiveFileName.clear();
+    VolumeFolder.clear();
+    VolumeFirst.clear();
     OpenInStream(stream);
 }
 
@@ -304,6 +310,8 @@ void T7zReader::OpenInStream(IInStream* stream)
         throw EArchiveError("No archive stream given");
     HaveCurrentIndex = false;
     HaveOpenedSize = false;
+    VolumesGiven = 0;
+    MissingVolume.clear();
     IStreamGetSize* sizer = nullptr;
     if (stream->QueryInterface(IID_IStreamGetSize, reinterpret_cast<void**>(&sizer)) == kS_OK && sizer) {
         HaveOpenedSize = sizer->GetSize(&OpenedSize) == kS_OK;
@@ -330,6 +338,7 @@ void T7zReader::OpenInStream(IInStream* stream)
         }
     }
     RaiseIfFailed(rc);
+    NoteMissingVolume();
     try {
         CheckArchiveState();
     } catch (...) {
@@ -870,19 +879,58 @@ THResult T7zReader::SetCompleted(const uint64_t*, const uint64_t*) noexcept
     return kS_OK;
 }
 
-THResult T7zReader::GetProperty(TPropId, TPropVariant* value) noexcept
+THResult T7zReader::GetProperty(TPropId propId, TPropVariant* value) noexcept
 {
-    if (value)
-        ClearPropVariant(*value);
-    return kS_OK;
+    if (!value)
+        return kE_INVALIDARG;
+    ClearPropVariant(*value);
+    try {
+        // The library makes the names of further parts from the first one's.
+        if (propId == kpidName && !VolumeFirst.empty()) {
+            const std::wstring name = SystemToWide(VolumeFirst);
+            value->vt = kVT_BSTR;
+            value->bstrVal = AllocBStr(name.c_str(), static_cast<uint32_t>(name.size()));
+        }
+        return kS_OK;
+    } catch (...) {
+        return FailFromCurrentException();
+    }
 }
 
-THResult T7zReader::GetStream(const wchar_t*, IInStream** inStream) noexcept
+THResult T7zReader::GetStream(const wchar_t* name, IInStream** inStream) noexcept
 {
-    // No further volume is ever supplied.
-    if (inStream)
-        *inStream = nullptr;
-    return kS_OK;
+    if (!inStream)
+        return kE_INVALIDARG;
+    *inStream = nullptr;
+    try {
+        // Only a part of this set, beside its first part, and a bounded number of them.
+        const std::string part = name ? WideToSystem(name) : std::string();
+        if (VolumeFolder.empty() || VolumesGiven >= TVolumeName::MaxParts ||
+            !TVolumeName::FollowsFirst(VolumeFirst, part))
+            return kS_FALSE;
+        const std::string path = VolumeFolder + part;
+        std::unique_ptr<TFileStream> file =
+            TPathResolver::IsRegularFile(path) ? TFileStream::OpenRead(path) : nullptr;
+        if (!file)
+            return kS_FALSE;
+        ++VolumesGiven;
+        TComPtr<T7zStream> stream(new T7zStream(file.release(), TStreamOwnership::Owned, Errors));
+        *inStream = static_cast<IInStream*>(stream.Detach());
+        return kS_OK;
+    } catch (...) {
+        return FailFromCurrentException();
+    }
+}
+
+void T7zReader::NoteMissingVolume()
+{
+    TPropVariant v;
+    LibraryArchive()->GetArchiveProperty(kpidError, &v);
+    const std::wstring error = v.vt == kVT_BSTR && v.bstrVal ? std::wstring(v.bstrVal) : std::wstring();
+    ClearPropVariant(v);
+    const std::wstring prefix = L"Missing volume : ";
+    if (error.compare(0, prefix.size(), prefix) == 0)
+        MissingVolume = WideToSystem(error.substr(prefix.size()));
 }
 
 THResult T7zReader::SetSubArchiveName(const wchar_t*) noexcept
@@ -953,7 +1001,8 @@ bool T7zReader::RefuseItem(uint32_t index, THResult& result)
     // A part of an item is never a good copy of it: the rest lies in a volume not supplied.
     if (ItemFlag(index, kpidSplitBefore) || ItemFlag(index, kpidSplitAfter)) {
         const std::string item = ItemLabel(index);
-        result = Fail("Item continues in another volume: " + item, TFailReason::SplitItem, item);
+        const std::string missing = MissingVolume.empty() ? std::string() : " (missing " + MissingVolume + ")";
+        result = Fail("Item continues in another volume" + missing + ": " + item, TFailReason::SplitItem, item);
         return true;
     }
     if (ItemFlag(index, kpidEncrypted) && !PasswordKnown && !PasswordFn) {

@@ -154,6 +154,8 @@ private:
     void DiscardPendingFile() noexcept;
 
     std::string ItemLabel(uint32_t index) noexcept;
+    // After an open: which part of a volume set the library asked for and did not get.
+    void NoteMissingVolume();
     // Keeps the failure (in item order while a writer runs) and answers E_ABORT.
     THResult Fail(const std::string& message, TFailReason reason = TFailReason::Other,
                   const std::string& item = std::string()) noexcept;
@@ -187,6 +189,12 @@ private:
 
     std::string LibraryName;      // for a second reader of the same archive
     std::string ArchiveFileName;  // what OpenArchiveFile opened; empty for a caller's stream
+    // Where the library may look for further parts of a volume set: the opened file's folder
+    // and name; empty for a caller's stream.
+    std::string VolumeFolder;
+    std::string VolumeFirst;
+    unsigned VolumesGiven = 0;
+    std::string MissingVolume;  // the first part the library asked for and did not get
     // How the library reads zip names stored without the UTF-8 flag (see LegacyZipName.h).
     bool LibraryReadsUtf8 = false;
     std::unique_ptr<TItemWriter> Writer;  // while an extraction to a folder runs

@@ -37,6 +37,24 @@ bool AppendPlainPath(const wchar_t* p, std::string& out)
     }
 }
 
+// An item that continues in a part of a volume set that is missing, or began in one before
+// the part opened: the archive cannot be installed whole from here.
+bool HasSplitItem(I7zReader& reader, uint32_t count)
+{
+    TComPtr<IInArchive> archive = reader.LibraryArchive();
+    for (uint32_t i = 0; i < count; ++i) {
+        for (TPropId id : {kpidSplitBefore, kpidSplitAfter}) {
+            TPropVariant v;
+            archive->GetProperty(i, id, &v);
+            const bool split = v.vt == kVT_BOOL && v.boolVal != 0;
+            ClearPropVariant(v);
+            if (split)
+                return true;
+        }
+    }
+    return false;
+}
+
 // The names are read from the headers the open has already parsed: no data is unpacked.
 // Two property reads per item, straight from the library's archive object, into one
 // buffer, so a large archive costs little more than its open.
@@ -91,6 +109,8 @@ TProbeResult ProbeArchive(const std::string& path, TFileNameList* files)
         reader->OpenArchiveFile(file);
         const uint32_t count = reader->ItemCount();
         result = count > 0 ? TProbeResult{true, pcUsable} : TProbeResult{false, pcEmpty};
+        if (count > 0 && HasSplitItem(*reader, count))
+            result = TProbeResult{false, pcUnknownFormat};
         if (count > 0 && files)
             ReadFileNames(*reader, count, *files);
     } catch (...) {

@@ -1,12 +1,14 @@
 #include "catalogue/TCatalogueBuilder.h"
 
 #include "app/ShellState.h"
+#include "archive/TVolumeName.h"
 #include "catalogue/ICataloguePage.h"
 #include "catalogue/ProbeArchive.h"
 #include "catalogue/TCheckTreeStrings.h"
 #include "catalogue/TTreeNode.h"
 #include "catalogue/TTreeNodes.h"
 #include "platform/ExecutablePath.h"
+#include "platform/FileSystem.h"
 #include "platform/Paths.h"
 #include "platform/TFolderSearch.h"
 #include "platform/TPathResolver.h"
@@ -113,6 +115,10 @@ bool TCatalogueBuilder::AnalyseFolder(const std::string& name, std::uint16_t gro
             if (entry.IsFolder || entry.IsHidden)
                 continue;
             const std::string path = FProgramFolder + name + PathDelim + entry.Name;
+            // A volume set is one item, its first part; the later parts come with it.
+            std::string firstPart;
+            if (TVolumeName::LaterPart(path, firstPart) && FileExists(firstPart))
+                continue;
             TFileNameList files;
             const TProbeResult probe = ProbeArchive(path, FListings ? &files : nullptr);
             if (probe.Usable && FListings)

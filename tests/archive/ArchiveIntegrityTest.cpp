@@ -24,6 +24,7 @@ struct TOutcome {
     bool Failed = false;
     TFailReason Reason = TFailReason::Other;
     std::string Item;
+    std::string Message;
 };
 
 // Opens and extracts as the installation does; everything written must be below dest.
@@ -37,7 +38,7 @@ TOutcome Install(const std::string& archive, const std::string& dest)
         reader->OpenArchiveFile(archive);
         reader->ExtractAllToFolder(dest);
     } catch (const EArchiveError& e) {
-        out = {true, e.Reason(), e.Item()};
+        out = {true, e.Reason(), e.Item(), e.what()};
     }
     return out;
 }
@@ -171,4 +172,38 @@ TEST(Overwrite, ReplacedFilesKeepTheirPermissionBits)
     EXPECT_EQ(ReadFile(box / "dest/run.sh"), "#!/bin/sh\necho new\n");
     EXPECT_EQ(fs::status(box / "dest/run.sh").permissions(), fs::perms(0750));
     EXPECT_EQ(fs::status(box / "dest/private.cfg").permissions(), fs::perms(0600));
+}
+
+TEST(VolumeSets, TheWholeSetFromItsFirstPartAndNothingFragmentaryWithoutAPart)
+{
+    TTempDir box;
+    const std::string item = "LibarchiveAddingTest.html";
+    auto lay = [&box](const std::string& folder, std::initializer_list<const char*> parts) {
+        for (const char* part : parts)
+            fs::copy_file(RarFixture(std::string("test_rar_multivolume_single_file.") + part + ".rar"),
+                          box / (folder + "/set." + part + ".rar"));
+    };
+    fs::create_directories(box / "whole");
+    lay("whole", {"part1", "part2", "part3"});
+    // 7-Zip's own program puts the same bytes together.
+    ASSERT_EQ(0, std::system(("cd " + Quote(box / "whole") + " && 7z x -y -o" + Quote(box / "cli") + " set.part1.rar >/dev/null").c_str()));
+    const TOutcome whole = Install(box / "whole/set.part1.rar", box / "dest-whole");
+    EXPECT_FALSE(whole.Failed) << whole.Message;
+    EXPECT_EQ(ReadFile(box / ("dest-whole/" + item)).size(), 20111u);
+    EXPECT_EQ(ReadFile(box / ("dest-whole/" + item)), ReadFile(box / ("cli/" + item)));
+
+    // A middle part missing: the item fails as split, naming the part; the earlier copy stays.
+    fs::create_directories(box / "gap");
+    lay("gap", {"part1", "part3"});
+    WriteFile(box / ("dest-gap/" + item), "the earlier copy");
+    const TOutcome gap = Install(box / "gap/set.part1.rar", box / "dest-gap");
+    EXPECT_EQ(gap.Reason, TFailReason::SplitItem);
+    EXPECT_NE(gap.Message.find("set.part2.rar"), std::string::npos) << gap.Message;
+    EXPECT_EQ(ReadFile(box / ("dest-gap/" + item)), "the earlier copy");
+    EXPECT_EQ(ListEntries(box / "dest-gap"), std::vector<std::string>{item});
+
+    // Opened at a later part, even with every part beside it: never a whole item.
+    const TOutcome later = Install(box / "whole/set.part2.rar", box / "dest-later");
+    EXPECT_EQ(later.Reason, TFailReason::SplitItem);
+    EXPECT_FALSE(fs::exists(box / ("dest-later/" + item)));
 }

@@ -274,6 +274,23 @@ private slots:
         QCOMPARE(p.Node(3)->StateIndex(), csHidden);
     }
 
+    // A volume set is one item, its first part; a later part or a set with a part missing
+    // cannot be installed and gets the format note.
+    void volumeSetsAreOneItemByTheirFirstPart()
+    {
+        TPage p;
+        p.folder.WriteCatalogue(Comments);
+        for (const char* part : {"part1", "part2", "part3"})
+            p.folder.Write(std::string("Mods/set.") + part + ".rar",
+                           ReadFixture((std::string("test_rar_multivolume_single_file.") + part + ".rar").c_str()));
+        p.folder.Write("Gap/gap.part1.rar", ReadFixture("test_rar_multivolume_single_file.part1.rar"));
+        p.folder.Write("Gap/gap.part3.rar", ReadFixture("test_rar_multivolume_single_file.part3.rar"));
+        p.Build(false);
+        QCOMPARE(p.Lines(), (QStringList{"0 0 Gap", "1 0 File \"gap.part1.rar\" format is not known #1",
+                                         "0 0 Mods", "1 2 set.part1.rar #2"}));
+        QCOMPARE(ProbeArchive(p.folder.Program + "Mods/set.part2.rar").Code, pcUnknownFormat);
+    }
+
     void analysisListsByNameWithoutRegardToCase()
     {
         TPage p;
