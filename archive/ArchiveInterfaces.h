@@ -46,6 +46,8 @@ inline constexpr TPropId kpidSplitAfter = 17;
 // Archive properties.
 inline constexpr TPropId kpidOffset = 36;
 inline constexpr TPropId kpidPhySize = 44;
+inline constexpr TPropId kpidHardLink = 90;
+inline constexpr TPropId kpidSymLink = 54;
 inline constexpr TPropId kpidError = 55;  // text, such as the missing volume
 inline constexpr TPropId kpidErrorFlags = 71;
 inline constexpr TPropId kpidWarningFlags = 72;

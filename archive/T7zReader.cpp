@@ -608,6 +608,11 @@ bool T7zReader::PlanTwoReaders(std::vector<uint32_t>& first, std::vector<uint32_
     const uint32_t count = ItemCount();
     if (count < 2)
         return false;
+    // A hard link is a copy of a file the other half might not have written yet.
+    TLinkItem link;
+    for (uint32_t i = 0; i < count; ++i)
+        if (LinkItem(i, link) && link.Hard)
+            return false;
     struct TWork {
         uint32_t Index;
         uint64_t Cost;
@@ -1013,6 +1018,57 @@ bool T7zReader::RefuseItem(uint32_t index, THResult& result)
     return false;
 }
 
+bool T7zReader::LinkItem(uint32_t index, TLinkItem& link)
+{
+    if (FormatId != CLSID_FormatRar5)
+        return false;
+    const std::wstring hard = ItemText(index, kpidHardLink);
+    const std::wstring symbolic = hard.empty() ? ItemText(index, kpidSymLink) : std::wstring();
+    if (hard.empty() && symbolic.empty())
+        return false;
+    link.Hard = !hard.empty();
+    link.Target = WideToSystem(link.Hard ? hard : symbolic);
+    return true;
+}
+
+void T7zReader::PostLinkContent(const TLinkItem& link)
+{
+    Writer->Post([this, link] {
+        try {
+            auto put = [this](const char* data, uint32_t size) {
+                TWriteChunk chunk;
+                chunk.Data.reset(new char[size]);
+                std::memcpy(chunk.Data.get(), data, size);
+                chunk.Size = chunk.Capacity = size;
+                WritePendingChunk(chunk);
+            };
+            if (!link.Hard) {
+                if (!link.Target.empty())
+                    put(link.Target.data(), static_cast<uint32_t>(link.Target.size()));
+                return;
+            }
+            // The file it names was placed before it, by this extraction, below the folder.
+            std::wstring relative;
+            std::unique_ptr<TFileStream> source;
+            if (MakeSafeRelativePath(SystemToWide(link.Target), relative) && !relative.empty())
+                source = TFileStream::OpenRead(ExtractFolder + WideToSystem(relative));
+            if (!source)
+                throw EArchiveError("The file a link names is not in the archive: " + link.Target,
+                                    TFailReason::DataError, link.Target);
+            std::vector<char> buffer(1 << 16);
+            for (;;) {
+                const uint32_t got = source->Read(buffer.data(), static_cast<uint32_t>(buffer.size()));
+                if (got == 0)
+                    break;
+                put(buffer.data(), got);
+            }
+        } catch (...) {
+            FailFromCurrentException();
+            DiscardPendingFile();
+        }
+    });
+}
+
 THResult T7zReader::GetFolderStream(uint32_t index, ISequentialOutStream** outStream)
 {
     const std::wstring itemPath = ItemPath(index);
@@ -1036,8 +1092,11 @@ THResult T7zReader::GetFolderStream(uint32_t index, ISequentialOutStream** outSt
         }
     });
 
-    auto feed = std::make_unique<TWriterFeed>(*Writer, [this](TItemWriter::TChunkPtr chunk) {
-        Writer->Post([this, chunk] { WritePendingChunk(*chunk); });
+    CurrentIsLink = LinkItem(index, CurrentLink);
+    const bool ownData = !CurrentIsLink;
+    auto feed = std::make_unique<TWriterFeed>(*Writer, [this, ownData](TItemWriter::TChunkPtr chunk) {
+        if (ownData)
+            Writer->Post([this, chunk] { WritePendingChunk(*chunk); });
     });
     TComPtr<T7zStream> stream(new T7zStream(feed.get(), TStreamOwnership::Owned, Errors));
     Feed = feed.release();
@@ -1181,6 +1240,11 @@ THResult T7zReader::SetOperationResult(int32_t opRes) noexcept
         if (FeedStream) {
             // The writer settles the item behind everything handed over before it.
             EndFeed();
+            if (CurrentIsLink) {
+                CurrentIsLink = false;
+                PostLinkContent(CurrentLink);
+                opRes = kOpResultOK;
+            }
             Writer->Post([this, opRes] {
                 try {
                     FinishPendingFile(opRes);

@@ -195,6 +195,17 @@ private:
     std::string VolumeFirst;
     unsigned VolumesGiven = 0;
     std::string MissingVolume;  // the first part the library asked for and did not get
+    // RAR5 link entries carry no data the library can give whole: their content is made
+    // here, as other formats' link entries come out (a symbolic link's target as text, a
+    // hard link a copy of the file it names). By item index, for the item being extracted.
+    struct TLinkItem {
+        bool Hard = false;
+        std::string Target;
+    };
+    bool LinkItem(uint32_t index, TLinkItem& link);
+    void PostLinkContent(const TLinkItem& link);
+    bool CurrentIsLink = false;
+    TLinkItem CurrentLink;
     // How the library reads zip names stored without the UTF-8 flag (see LegacyZipName.h).
     bool LibraryReadsUtf8 = false;
     std::unique_ptr<TItemWriter> Writer;  // while an extraction to a folder runs

@@ -207,3 +207,20 @@ TEST(VolumeSets, TheWholeSetFromItsFirstPartAndNothingFragmentaryWithoutAPart)
     EXPECT_EQ(later.Reason, TFailReason::SplitItem);
     EXPECT_FALSE(fs::exists(box / ("dest-later/" + item)));
 }
+
+// Link entries of RAR5 come out as zip's and 7z's do: plain files, a symbolic link holding its
+// target's text, a hard link a copy of the file it names; never a link, nothing outside.
+TEST(VolumeSets, Rar5LinkEntriesBecomePlainFiles)
+{
+    TTempDir box;
+    ASSERT_EQ(0, std::system(("python3 " + Quote(SETUP_TEST_CRAFT_RAR5) + " " + Quote(box / "links.rar")).c_str()));
+    const TOutcome o = Install(box / "links.rar", box / "dest");
+    ASSERT_FALSE(o.Failed) << o.Message;
+    EXPECT_EQ(ReadFile(box / "dest/sym.txt"), "real.txt");
+    EXPECT_EQ(ReadFile(box / "dest/hard.txt"), "real content\n");
+    EXPECT_EQ(ReadFile(box / "dest/out.txt"), "../../outside");
+    EXPECT_EQ(ReadFile(box / "dest/after.txt"), "after\n");
+    for (const char* name : {"sym.txt", "hard.txt", "out.txt"})
+        EXPECT_FALSE(fs::is_symlink(box / (std::string("dest/") + name))) << name;
+    EXPECT_FALSE(fs::exists(box / "outside"));
+}
