@@ -8,7 +8,8 @@
 #include <thread>
 #include <unordered_set>
 
-#include "archive/ArchiveBinding.h"
+#include "archive/ArchiveFormats.h"
+#include "archive/EArchiveError.h"
 #include "archive/IItemReplaceHook.h"
 #include "archive/ItemPathCheck.h"
 #include "archive/LegacyZipName.h"

@@ -16,3 +16,8 @@ public:
 protected:
     ~IUpdateWindow() = default;
 };
+
+// The window the check reveals its button on; null: none (the check then shows nothing).
+// Main thread only.
+void SetUpdateWindow(IUpdateWindow* window);
+IUpdateWindow* UpdateWindow();

@@ -35,7 +35,8 @@ if(NOT SETUP_FUZZ)
     ${CMAKE_CURRENT_LIST_DIR}/TUpdatePackage.cpp
     ${CMAKE_CURRENT_LIST_DIR}/TUpdateDownload.cpp
     ${CMAKE_CURRENT_LIST_DIR}/EventLoopWait.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/SelfUpdateHooks.cpp)
+    ${CMAKE_CURRENT_LIST_DIR}/SelfUpdateHooks.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/IUpdateWindow.cpp)
   target_include_directories(setup_selfupdate PUBLIC ${CMAKE_SOURCE_DIR})
   # The window is reached through IUpdateWindow, which it registers: nothing of setup_app.
   target_link_libraries(setup_selfupdate PUBLIC setup_updatecore setup_http setup_archive

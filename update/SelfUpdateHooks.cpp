@@ -13,7 +13,6 @@
 #include <utility>
 
 namespace {
-IUpdateWindow* Window = nullptr;
 // The clean-up waiting for this build's confirmation to the one that started it.
 std::string DeferredCleanUp;
 
@@ -86,14 +85,4 @@ void StartUpdateCheck(const std::string& exeFileName)
 void RunUpdateDownload(IUpdateWindow& window)
 {
     TSelfUpdate::Download(window, ExtractFileName(ExecutablePath()));
-}
-
-void SetUpdateWindow(IUpdateWindow* window)
-{
-    Window = window;
-}
-
-IUpdateWindow* UpdateWindow()
-{
-    return Window;
 }

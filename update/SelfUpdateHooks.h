@@ -2,7 +2,7 @@
 
 #include <string>
 
-class IUpdateWindow;
+#include "update/IUpdateWindow.h"
 
 // The self-update's part of the main window's start-up and its button.
 // Deletes the previous executable left by an earlier update (start-up step). While another
@@ -19,7 +19,3 @@ void RunUpdateDownload(IUpdateWindow& window);
 void AdoptUpdateStartPipe();
 // The first page is on the screen: tells the build that started this one.
 void ConfirmUpdateStarted();
-// The window the check reveals its button on; null: none (the check then shows nothing).
-// Main thread only.
-void SetUpdateWindow(IUpdateWindow* window);
-IUpdateWindow* UpdateWindow();

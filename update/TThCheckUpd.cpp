@@ -2,7 +2,6 @@
 
 #include "game/FileVersion.h"
 #include "update/IUpdateWindow.h"
-#include "update/SelfUpdateHooks.h"
 #include "update/TBuildUpdReader.h"
 #include "update/THttpClient.h"
 #include "update/TUpdateInfoText.h"
