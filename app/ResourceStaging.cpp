@@ -1,6 +1,6 @@
 #include "app/ResourceStaging.h"
 
-#include "app/ShellState.h"
+#include "shell/ShellState.h"
 #include "platform/EmbeddedResources.h"
 #include "platform/ExecutablePath.h"
 #include "platform/FileSystem.h"

@@ -1,9 +1,9 @@
 #include "app/TFMain.h"
 
-#include "app/ExtraTexts.h"
-#include "app/LangTexts.h"
+#include "shell/ExtraTexts.h"
+#include "shell/LangTexts.h"
 #include "app/ResourceStaging.h"
-#include "app/ShellState.h"
+#include "shell/ShellState.h"
 #include "app/TFilesPage.h"
 #include "app/TJournalControls.h"
 #include "app/TProgressPage.h"

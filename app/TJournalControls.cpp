@@ -1,6 +1,6 @@
 #include "app/TJournalControls.h"
 
-#include "app/ExtraTexts.h"
+#include "shell/ExtraTexts.h"
 #include "app/TFMain.h"
 #include "archive/EJournalError.h"
 #include "archive/TJournalStore.h"

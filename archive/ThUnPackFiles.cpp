@@ -1,8 +1,8 @@
 #include "archive/ThUnPackFiles.h"
 
-#include "app/InstallErrorTexts.h"
-#include "app/LangTexts.h"
-#include "app/ShellState.h"
+#include "shell/InstallErrorTexts.h"
+#include "shell/LangTexts.h"
+#include "shell/ShellState.h"
 #include "archive/ArchiveBinding.h"
 #include "archive/TInstallRecorder.h"
 #include "archive/ThPBFUpdate.h"

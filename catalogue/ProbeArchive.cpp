@@ -1,7 +1,7 @@
 #include "catalogue/ProbeArchive.h"
 
-#include "app/LangTexts.h"
-#include "app/ShellState.h"
+#include "shell/LangTexts.h"
+#include "shell/ShellState.h"
 #include "archive/ArchiveBinding.h"
 #include "archive/ItemPathCheck.h"
 #include "archive/WideText.h"

@@ -1,6 +1,6 @@
 #include "catalogue/TCatalogueBuilder.h"
 
-#include "app/ShellState.h"
+#include "shell/ShellState.h"
 #include "archive/TVolumeName.h"
 #include "catalogue/ICataloguePage.h"
 #include "catalogue/ProbeArchive.h"

@@ -1,8 +1,8 @@
 #include "update/TSelfUpdate.h"
 
-#include "app/ExtraTexts.h"
-#include "app/LangTexts.h"
-#include "app/ShellState.h"
+#include "shell/ExtraTexts.h"
+#include "shell/LangTexts.h"
+#include "shell/ShellState.h"
 #include "platform/Dialogs.h"
 #include "platform/ExecutablePath.h"
 #include "platform/FileSystem.h"

@@ -8,7 +8,7 @@
 #include "BenchRun.h"
 #include "TScratchFolder.h"
 #include "TSeries.h"
-#include "app/ShellState.h"
+#include "shell/ShellState.h"
 #include "catalogue/ICataloguePage.h"
 #include "catalogue/TArchiveListings.h"
 #include "catalogue/TCatalogueBuilder.h"

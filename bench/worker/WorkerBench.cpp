@@ -7,7 +7,7 @@
 #include "BenchRun.h"
 #include "TScratchFolder.h"
 #include "TSeries.h"
-#include "app/ShellState.h"
+#include "shell/ShellState.h"
 #include "app/TFMain.h"
 #include "archive/ThPBFUpdate.h"
 #include "archive/ThUnPackFiles.h"

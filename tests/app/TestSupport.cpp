@@ -1,6 +1,6 @@
 #include "TestSupport.h"
 
-#include "app/ShellState.h"
+#include "shell/ShellState.h"
 #include "platform/Dialogs.h"
 #include "platform/ExecutablePath.h"
 #include "platform/FileSystem.h"

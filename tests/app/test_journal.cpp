@@ -2,9 +2,9 @@
 // selection and the note on archives that write the same file.
 #include "TestSupport.h"
 
-#include "app/ExtraTexts.h"
-#include "app/LangTexts.h"
-#include "app/ShellState.h"
+#include "shell/ExtraTexts.h"
+#include "shell/LangTexts.h"
+#include "shell/ShellState.h"
 #include "app/TFMain.h"
 #include "archive/TJournalStore.h"
 #include "archive/ThUnPackFiles.h"

@@ -2,8 +2,8 @@
 // the embedded files, Exit.
 #include "TestSupport.h"
 
-#include "app/LangTexts.h"
-#include "app/ShellState.h"
+#include "shell/LangTexts.h"
+#include "shell/ShellState.h"
 #include "app/TFMain.h"
 #include "platform/Dialogs.h"
 #include "platform/EmbeddedResources.h"

@@ -1,8 +1,8 @@
 // Walking the wizard's pages forward and back, with the checks made before a page is left.
 #include "TestSupport.h"
 
-#include "app/LangTexts.h"
-#include "app/ShellState.h"
+#include "shell/LangTexts.h"
+#include "shell/ShellState.h"
 #include "app/TFMain.h"
 #include "catalogue/TCheckTreeView.h"
 #include "catalogue/TTreeNode.h"

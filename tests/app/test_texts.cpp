@@ -3,7 +3,7 @@
 // a wrong word in the table fails this test.
 #include "TestSupport.h"
 
-#include "app/ShellState.h"
+#include "shell/ShellState.h"
 #include "app/TFMain.h"
 #include "catalogue/TCheckTreeView.h"
 #include "catalogue/TTreeNode.h"

@@ -2,8 +2,8 @@
 // window: the builder fills the node collection and tells the page what to show.
 #include "test_catalogue_support.h"
 
-#include "app/LangTexts.h"
-#include "app/ShellState.h"
+#include "shell/LangTexts.h"
+#include "shell/ShellState.h"
 #include "archive/EArchiveError.h"
 #include "catalogue/ICataloguePage.h"
 #include "catalogue/ProbeArchive.h"

@@ -1,6 +1,6 @@
 #include "test_catalogue_support.h"
 
-#include "app/ShellState.h"
+#include "shell/ShellState.h"
 #include "platform/ExecutablePath.h"
 #include "platform/FileSystem.h"
 

@@ -2,7 +2,7 @@
 // folder of real archives, then the folder proposed from a Wine prefix in HOME.
 #include "TestSupport.h"
 
-#include "app/ShellState.h"
+#include "shell/ShellState.h"
 #include "app/TFMain.h"
 #include "catalogue/TCheckTreeView.h"
 #include "catalogue/TTreeNode.h"

@@ -1,7 +1,7 @@
 #include "UpdateFixture.h"
 
-#include "app/LangTexts.h"
-#include "app/ShellState.h"
+#include "shell/LangTexts.h"
+#include "shell/ShellState.h"
 #include "app/TFMain.h"
 #include "platform/Dialogs.h"
 #include "platform/ExecutablePath.h"

@@ -2,7 +2,7 @@
 #include "TestKeys.h"
 #include "UpdateFixture.h"
 
-#include "app/LangTexts.h"
+#include "shell/LangTexts.h"
 #include "app/TFMain.h"
 #include "platform/Dialogs.h"
 #include "update/TUpdateServer.h"

@@ -1,9 +1,9 @@
 // The "Upgrade Setup..." button's failures, and the two start-up steps that finish an update.
 #include "UpdateFixture.h"
 
-#include "app/ExtraTexts.h"
-#include "app/LangTexts.h"
-#include "app/ShellState.h"
+#include "shell/ExtraTexts.h"
+#include "shell/LangTexts.h"
+#include "shell/ShellState.h"
 #include "app/TFMain.h"
 #include "platform/Dialogs.h"
 #include "platform/Paths.h"

@@ -3,7 +3,7 @@
 #include "TScriptedServer.h"
 #include "UpdateFixture.h"
 
-#include "app/LangTexts.h"
+#include "shell/LangTexts.h"
 #include "game/FileVersion.h"
 #include "platform/TFilePermissions.h"
 

@@ -2,8 +2,8 @@
 #include "TXDisplay.h"
 #include "WorkerFixtures.h"
 
-#include "app/LangTexts.h"
-#include "app/ShellState.h"
+#include "shell/LangTexts.h"
+#include "shell/ShellState.h"
 #include "app/TFMain.h"
 #include "archive/ThUnPackFiles.h"
 #include "archive/UnpackProgress.h"

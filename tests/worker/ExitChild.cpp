@@ -1,7 +1,7 @@
 // A Setup-like process that is ended in the middle of an installation, the way main() ends:
 // the event loop returns and the process leaves with _Exit. Modes: "yes" answers Exit's
 // question with Yes; "quit" ends the loop without the window closing.
-#include "app/ShellState.h"
+#include "shell/ShellState.h"
 #include "app/TFMain.h"
 #include "archive/ThUnPackFiles.h"
 #include "archive/UnpackProgress.h"

@@ -2,8 +2,8 @@
 // 7z CLI, and the target compared with what `7z x` makes of the same archives.
 #include "WorkerFixtures.h"
 
-#include "app/LangTexts.h"
-#include "app/ShellState.h"
+#include "shell/LangTexts.h"
+#include "shell/ShellState.h"
 #include "app/TFMain.h"
 #include "app/TProgressPage.h"
 #include "archive/ThPBFUpdate.h"

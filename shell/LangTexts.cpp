@@ -1,4 +1,4 @@
-#include "app/LangTexts.h"
+#include "shell/LangTexts.h"
 
 #include "platform/SystemInfo.h"
 

@@ -1,4 +1,4 @@
-#include "app/ShellState.h"
+#include "shell/ShellState.h"
 
 std::string ConfPath = "Setup.conf";
 bool ConfStaged = false;

@@ -1,6 +1,6 @@
-#include "app/ExtraTexts.h"
+#include "shell/ExtraTexts.h"
 
-#include "app/LangTexts.h"
+#include "shell/LangTexts.h"
 
 const char* const ExtraTexts[ExtraTextRows][2] = {
     /* etUninstallButton */ {"Удалить установленное...", "Uninstall mods..."},

@@ -1,6 +1,6 @@
-#include "app/InstallErrorTexts.h"
+#include "shell/InstallErrorTexts.h"
 
-#include "app/LangTexts.h"
+#include "shell/LangTexts.h"
 
 namespace {
 // Texts of the failure details, [row][language] as in LangTexts: first the three labels,
