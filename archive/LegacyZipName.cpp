@@ -111,8 +111,13 @@ std::wstring DecodeLegacyZipName(const std::wstring& libraryName, bool libraryRe
     return FromBytes(bytes);
 }
 
-bool CharacteristicsNameUnicode(const std::wstring& characteristics)
+bool CharacteristicsNameUnicode(const std::wstring& characteristics, const std::wstring& libraryName,
+                                bool libraryReadsUtf8)
 {
+    bool rawStandIns = false;
+    if (libraryReadsUtf8)
+        for (wchar_t c : libraryName)
+            rawStandIns = rawStandIns || (c >= 0xEF80 && c <= 0xEFFF);
     size_t i = 0;
     const size_t n = characteristics.size();
     while (i < n) {
@@ -122,7 +127,7 @@ bool CharacteristicsNameUnicode(const std::wstring& characteristics)
         while (end < n && characteristics[end] != L' ')
             ++end;
         const std::wstring word = characteristics.substr(i, end - i);
-        if (word == L"UTF8" || word == L"up")
+        if (word == L"UTF8" || (word == L"up" && !rawStandIns))
             return true;
         i = end;
     }

@@ -377,8 +377,11 @@ void T7zReader::CheckArchiveState()
     const uint32_t errors = static_cast<uint32_t>(number(kpidErrorFlags, present));
     const uint32_t warnings = static_cast<uint32_t>(number(kpidWarningFlags, present));
     // Data after the end or an unconfirmed start leave every item whole; the rest do not.
-    const uint32_t harmless = kArcFlagDataAfterEnd | kArcFlagUnconfirmedStart | kArcFlagUnsupportedFeature;
+    const uint32_t harmless = kArcFlagDataAfterEnd | kArcFlagUnconfirmedStart;
     const uint32_t bad = errors | (warnings & ~harmless);
+    bool havePhy = false, haveOffset = false;
+    const uint64_t phy = number(kpidPhySize, havePhy);
+    const uint64_t offset = number(kpidOffset, haveOffset);
     if (bad & (kArcFlagUnexpectedEnd | kArcFlagUnavailableStart))
         throw EArchiveError("Unexpected end of archive", TFailReason::Truncated);
     if (bad & kArcFlagEncryptedHeadersError)
@@ -389,10 +392,12 @@ void T7zReader::CheckArchiveState()
         throw EArchiveError("The file is not an archive of its type");
     if (bad & kArcFlagUnsupportedMethod)
         throw EArchiveError("The archive uses an unsupported method");
+    // Something the library does not know stops its reading there, and the items behind
+    // it never show; only an archive it demonstrably read to its end is whole.
+    const bool readToEnd = havePhy && HaveOpenedSize && phy + (haveOffset ? offset : 0) >= OpenedSize;
+    if ((bad & kArcFlagUnsupportedFeature) && !readToEnd)
+        throw EArchiveError("The archive uses a feature this program cannot read", TFailReason::UnsupportedFeature);
 
-    bool havePhy = false, haveOffset = false;
-    const uint64_t phy = number(kpidPhySize, havePhy);
-    const uint64_t offset = number(kpidOffset, haveOffset);
     if (havePhy && HaveOpenedSize && phy + (haveOffset ? offset : 0) > OpenedSize)
         throw EArchiveError("Unexpected end of archive", TFailReason::Truncated);
 }
@@ -441,7 +446,7 @@ std::wstring T7zReader::ItemText(uint32_t index, TPropId propId)
 {
     std::wstring s = ReadText(index, propId);
     if (FormatId == CLSID_FormatZip && HasNonAscii(s) &&
-        !CharacteristicsNameUnicode(ReadText(index, kpidCharacts)))
+        !CharacteristicsNameUnicode(ReadText(index, kpidCharacts), s, LibraryReadsUtf8))
         s = DecodeLegacyZipName(s, LibraryReadsUtf8);
     return s;
 }

@@ -14,6 +14,7 @@ enum class TFailReason : uint8_t {
     DiskFull,        // the target's file system is full
     ReadOnly,        // a file or folder of the target may not be written
     ArchiveMissing,  // the archive file is gone
+    UnsupportedFeature,  // the library stopped at something it cannot read: items may be missing
 };
 
 // The reason behind a failed system call's error number (errno).

@@ -27,6 +27,8 @@ const char* const DetailTexts[][2] = {
     /* DiskFull */ {"на диске не хватает места", "the disk is full"},
     /* ReadOnly */ {"файл или папка доступны только для чтения", "a file or folder is read-only"},
     /* ArchiveMissing */ {"файл архива не найден", "the archive file is missing"},
+    /* UnsupportedFeature */ {"архив использует возможность, которую программа не умеет читать",
+                              "the archive uses a feature this program cannot read"},
 };
 constexpr int DetailRows = sizeof DetailTexts / sizeof DetailTexts[0];
 

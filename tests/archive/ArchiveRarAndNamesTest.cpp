@@ -171,6 +171,20 @@ TEST(LegacyZipNames, Cp866AndUnflaggedUtf8ComeOutInCyrillic)
     std::setlocale(LC_ALL, "C");
 }
 
+// A Unicode path field the library rejects (its CRC is not the stored name's) leaves the
+// stored DOS name, decoded as any other; the program runs in a UTF-8 locale (Qt makes sure).
+TEST(LegacyZipNames, ARejectedUnicodePathFieldLeavesTheDosName)
+{
+    TTempDir box;
+    CraftZip("bad-unicode-path", box / "bad.zip");
+    ASSERT_TRUE(std::setlocale(LC_ALL, "C.UTF-8"));
+    I7zReaderPtr reader = OpenWith(box / "bad.zip", LibraryPath());
+    EXPECT_EQ(WideToSystem(reader->ItemPath(0)), Utf8(L"Прицел/Файл 2.txt"));
+    reader->ExtractAllToFolder(box / "out");
+    EXPECT_EQ(ReadTree(box / "out"), (std::map<std::string, std::string>{{Utf8(L"Прицел/Файл 2.txt"), "raw name"}}));
+    std::setlocale(LC_ALL, "C");
+}
+
 TEST(LegacyZipNames, EveryUpperHalfByteAsPythonsCodecReadsIt)
 {
     TTempDir box;
@@ -186,4 +200,23 @@ TEST(LegacyZipNames, EveryUpperHalfByteAsPythonsCodecReadsIt)
     for (const auto& [path, data] : ReadTree(box / "out"))
         got.push_back(path);
     EXPECT_EQ(got, expected);
+}
+
+// The library stops at a block it does not know and lists only the items before it: the
+// archive fails with its reason, in the probe too, rather than installing one file of four.
+TEST(PartlyReadArchives, AnUnknownRar5BlockFailsTheArchive)
+{
+    TTempDir box;
+    ASSERT_EQ(0, std::system(("python3 " + Quote(SETUP_TEST_CRAFT_RAR5) + " " + Quote(box / "unknown.rar") +
+                              " unknown-block").c_str()));
+    // Already the open says so, which the catalogue's probe turns into the format note.
+    I7zReaderPtr reader = CreateArchiveReader(CLSID_FormatRar, LibraryPath());
+    try {
+        reader->OpenArchiveFile(box / "unknown.rar");
+        ADD_FAILURE() << "opened as whole with " << reader->ItemCount() << " of 4 items";
+        reader->ExtractAllToFolder(box / "out");
+    } catch (const EArchiveError& e) {
+        EXPECT_EQ(e.Reason(), TFailReason::UnsupportedFeature) << e.what();
+    }
+    EXPECT_FALSE(fs::exists(box / "out"));
 }

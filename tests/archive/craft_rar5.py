@@ -2,7 +2,10 @@
 """Writes a RAR5 archive (stored items) with link entries as RAR writes them: the link's
 target in a redirection record, no data, the unpacked size and CRC of what it stands for.
 
-    craft_rar5.py OUT
+    craft_rar5.py OUT [unknown-block]
+
+With unknown-block, a block of a header type the format does not define stands between the
+first two items instead, and the items are plain files.
 """
 import struct
 import sys
@@ -47,6 +50,14 @@ def item(name, data, link=None, stands_for=None):
 
 def main():
     out = b"Rar!\x1a\x07\x01\x00" + header(1, vint(0))
+    if sys.argv[2:] == ["unknown-block"]:
+        out += item("one.txt", b"one\n")
+        out += header(9, vint(0) + b"\0" * 8)
+        for name in ("two.txt", "three.txt", "four.txt"):
+            out += item(name, name.encode())
+        out += header(5, vint(0))
+        open(sys.argv[1], "wb").write(out)
+        return
     out += item("real.txt", b"real content\n")
     out += item("sym.txt", b"", (1, "real.txt"), b"real.txt")
     out += item("hard.txt", b"", (4, "real.txt"), b"real content\n")

@@ -28,13 +28,14 @@ class RawNameInfo(zipfile.ZipInfo):
         return self.raw_name, self.flag_bits & ~0x800
 
 
-def raw_entry(zf, raw, data, unicode_path=None):
+def raw_entry(zf, raw, data, unicode_path=None, crc_of=None):
     info = RawNameInfo(raw, date_time=(2020, 1, 1, 0, 0, 0))
     info.compress_type = zipfile.ZIP_DEFLATED
     if unicode_path is not None:
         # Info-ZIP's Unicode path field: version 1, CRC-32 of the stored name, UTF-8 name.
         u = unicode_path.encode("utf-8")
-        info.extra = struct.pack("<HHBI", 0x7075, 5 + len(u), 1, zlib.crc32(raw)) + u
+        crc = zlib.crc32(raw if crc_of is None else crc_of)
+        info.extra = struct.pack("<HHBI", 0x7075, 5 + len(u), 1, crc) + u
     zf.writestr(info, data)
 
 
@@ -84,6 +85,10 @@ def main():
             # Flagged UTF-8 with Latin-1 letters and a character above U+FFFF: kept as read.
             entry(zf, "Café/naïve.txt", b"flagged")
             entry(zf, "Café/\U0001F600.txt", b"flagged astral")
+        elif kind == "bad-unicode-path":
+            # The Unicode path field's CRC is not the stored name's: readers must ignore the
+            # field and decode the stored DOS name.
+            raw_entry(zf, "Прицел/Файл 2.txt".encode("cp866"), b"raw name", "Wrong/other.txt", b"not the name")
         elif kind == "cp866-table":
             # Every upper-half byte of the code page, in names short enough for any file
             # system; the names as Python's own codec reads them go to a list beside the zip.
