@@ -204,6 +204,8 @@ void TJournalControls::BUninstallClick()
                       ExtraText(etRestored).arg(result.Restored)};
     if (!result.Kept.empty())
         lines << ExtraText(etKept).arg(result.Kept.size());
+    if (!result.Outside.empty())
+        lines << ExtraText(etOutside).arg(result.Outside.size());
     if (!result.Failed.empty())
         lines << ExtraText(etFailed).arg(result.Failed.size());
     if (result.Unrecorded > 0)
@@ -213,6 +215,13 @@ void TJournalControls::BUninstallClick()
         details << ExtraText(etKeptHeading);
         for (const std::string& k : result.Kept)
             details << QString::fromStdString(k);
+    }
+    if (!result.Outside.empty()) {
+        if (!details.isEmpty())
+            details << QString();
+        details << ExtraText(etOutsideHeading);
+        for (const std::string& o : result.Outside)
+            details << QString::fromStdString(o);
     }
     if (!result.Failed.empty()) {
         if (!details.isEmpty())

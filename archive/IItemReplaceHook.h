@@ -16,6 +16,10 @@ public:
     virtual void AfterReplace(const std::string& destPath, const std::string& relativePath, uint64_t size,
                               const std::string& sha256Hex) = 0;
 
+    // A folder below the destination that the extraction made for an item (relativePath
+    // without a trailing delimiter); made folders are told parent first.
+    virtual void FolderCreated(const std::string& relativePath) { (void)relativePath; }
+
 protected:
     ~IItemReplaceHook() = default;
 };

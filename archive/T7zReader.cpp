@@ -1143,6 +1143,23 @@ void T7zReader::AbandonFeed() noexcept
 
 // --- the writer thread's side of an item ------------------------------------------------
 
+void T7zReader::EnsureFolder(const std::string& folder)
+{
+    // The folders missing below the destination, deepest first, so the record can tell the
+    // ones this installation made from the player's own.
+    std::vector<std::string> missing;
+    if (ReplaceHook && folder.compare(0, ExtractFolder.size(), ExtractFolder) == 0) {
+        for (std::string f = folder; f.size() > ExtractFolder.size() && !DirectoryExists(f);
+             f = ExtractFilePath(f.substr(0, f.size() - 1)))
+            missing.push_back(f);
+    }
+    if (!ForceDirectories(folder))
+        return;  // a failure shows as the file creation's
+    EnsuredFolder = folder;
+    for (auto it = missing.rbegin(); it != missing.rend(); ++it)
+        ReplaceHook->FolderCreated(it->substr(ExtractFolder.size(), it->size() - ExtractFolder.size() - 1));
+}
+
 void T7zReader::OpenPendingFile(const std::string& itemPath, const std::string& relativePath,
                                 const std::string& destPath, uint64_t size)
 {
@@ -1151,8 +1168,8 @@ void T7zReader::OpenPendingFile(const std::string& itemPath, const std::string& 
         return;  // nothing after a failed item is written
     const std::string folder = ExtractFilePath(destPath);
     // Items come folder by folder: a folder made for the last item stands.
-    if (folder != EnsuredFolder && ForceDirectories(folder))  // a failure shows as the file creation's
-        EnsuredFolder = folder;
+    if (folder != EnsuredFolder)
+        EnsureFolder(folder);
     auto pending = std::make_unique<TPendingFile>();
     pending->ItemPath = itemPath;
     pending->RelativePath = relativePath;

@@ -114,6 +114,8 @@ std::string TInstallJournal::Format() const
         body += "install\t" + Escape(in.Time) + "\t" + Escape(in.Status) + "\t" + Escape(in.ProgramFolder) + "\n";
         for (const std::string& a : in.Archives)
             body += "archive\t" + Escape(a) + "\n";
+        for (const std::string& f : in.Folders)
+            body += "folder\t" + Escape(f) + "\n";
     }
     for (const auto& [path, f] : Files) {
         body += "file\t" + Escape(path) + "\t" + std::to_string(f.Size) + "\t" + (f.Sha256.empty() ? "-" : f.Sha256) +
@@ -162,11 +164,17 @@ TInstallJournal TInstallJournal::Parse(const std::string& text)
         } else if (kind == "unrecorded" && f.size() >= 2) {
             j.Unrecorded = ParseNumber(f[1]);
         } else if (kind == "install" && f.size() >= 4) {
-            j.Installs.push_back(TJournalInstall{f[1], f[2], f[3], {}});
+            j.Installs.push_back(TJournalInstall{f[1], f[2], f[3], {}, {}});
         } else if (kind == "archive" && f.size() >= 2) {
             if (j.Installs.empty())
                 Damaged("an archive outside an installation");
             j.Installs.back().Archives.push_back(f[1]);
+        } else if (kind == "folder" && f.size() >= 2) {
+            if (j.Installs.empty())
+                Damaged("a folder outside an installation");
+            if (!IsSafeRelative(f[1]))
+                Damaged("a folder path leads out of the folder");
+            j.Installs.back().Folders.push_back(f[1]);
         } else if (kind == "file" && f.size() >= 6) {
             if (!IsSafeRelative(f[1]))
                 Damaged("a file path leads out of the folder");
@@ -177,7 +185,7 @@ TInstallJournal TInstallJournal::Parse(const std::string& text)
             file.Archive = f[5];
             j.Files[f[1]] = std::move(file);
         } else if (kind == "target" || kind == "unrecorded" || kind == "install" || kind == "archive" ||
-                   kind == "file") {
+                   kind == "folder" || kind == "file") {
             Damaged("a record has too few fields");
         }
         // Records of other kinds come from a later build of the same format: passed over.

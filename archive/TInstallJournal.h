@@ -12,6 +12,9 @@ struct TJournalInstall {
     std::string Status;         // "running" until it ends: "complete", "failed", "cancelled"
     std::string ProgramFolder;  // canonical, ending in the delimiter
     std::vector<std::string> Archives;  // "Folder/archive.7z" below the program folder, in order
+    // Folders below the target this installation made, parents first. Records written
+    // before folders were recorded have none, and their uninstall removes no folder.
+    std::vector<std::string> Folders;
 };
 
 // One file an installation put into the folder.

@@ -1,5 +1,6 @@
 #include "archive/TInstallRecorder.h"
 
+#include <algorithm>
 #include <ctime>
 
 #include "archive/EArchiveError.h"
@@ -64,7 +65,7 @@ bool TInstallRecorder::Begin()
         FStore.SetAside(target);
     }
     journal.TargetFolder = target;
-    journal.AddInstall(TJournalInstall{NowText(), "running", FProgramFolder, FArchives});
+    journal.AddInstall(TJournalInstall{NowText(), "running", FProgramFolder, FArchives, {}});
     FInstall = journal.Installs.size() - 1;
     FJournal = std::move(journal);
     FBackups = FStore.BackupFolder(target);
@@ -173,4 +174,17 @@ void TInstallRecorder::SaveIfDue()
         SaveLocked();
     } catch (...) {
     }
+}
+
+void TInstallRecorder::FolderCreated(const std::string& relativePath)
+{
+    std::lock_guard<std::mutex> lock(FMutex);
+    if (!FJournal || FInstall >= FJournal->Installs.size())
+        return;
+    std::vector<std::string>& folders = FJournal->Installs[FInstall].Folders;
+    // Two readers of one archive may both make a folder's parent.
+    if (std::find(folders.begin(), folders.end(), relativePath) != folders.end())
+        return;
+    folders.push_back(relativePath);
+    FDirty = true;
 }

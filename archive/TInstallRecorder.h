@@ -34,6 +34,7 @@ public:
     void BeforeReplace(const std::string& destPath, const std::string& relativePath) override;
     void AfterReplace(const std::string& destPath, const std::string& relativePath, uint64_t size,
                       const std::string& sha256Hex) override;
+    void FolderCreated(const std::string& relativePath) override;
 
     // The catalogue path ("Folder/archive.7z") of a full archive path below programFolder.
     static std::string CataloguePath(const std::string& programFolder, const std::string& archive);

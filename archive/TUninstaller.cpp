@@ -6,9 +6,11 @@
 #include "platform/TFileOps.h"
 #include "platform/TFileStream.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <exception>
+#include <unistd.h>
 
 TUninstaller::TUninstaller(const TJournalStore& store, const std::string& folder) : FStore(store), FFolder(folder) {}
 
@@ -29,16 +31,26 @@ std::vector<TUninstallStep> TUninstaller::Plan() const
 {
     std::vector<TUninstallStep> plan;
     plan.reserve(FJournal.Files.size());
+    const TBeneathFolder target(FTarget);
     for (const auto& [path, f] : FJournal.Files) {
         TUninstallStep step{path, TUninstallAction::Keep};
-        const std::string dest = FTarget + path;
+        bool regular = false;
         uint64_t size = 0;
-        std::string sha;
-        if (!TFileOps::EntryExists(dest)) {
+        const TBeneathFolder::TWhere where =
+            target.Valid() ? target.Locate(path, regular, size) : TBeneathFolder::TWhere::Outside;
+        if (where == TBeneathFolder::TWhere::Outside) {
+            step.Action = TUninstallAction::Outside;
+        } else if (where == TBeneathFolder::TWhere::Missing) {
             step.Action = f.HasBackup ? TUninstallAction::Restore : TUninstallAction::Forget;
-        } else if (!f.Sha256.empty() && TFileOps::RegularFileSize(dest, size) && size == f.Size &&
-                   TFileDigest::Compute(dest, size, sha) && sha == f.Sha256) {
-            step.Action = f.HasBackup ? TUninstallAction::Restore : TUninstallAction::Remove;
+        } else if (!f.Sha256.empty() && regular && size == f.Size) {
+            // Read through the descriptor found beneath, never by the name again.
+            const int fd = target.OpenRead(path);
+            std::string sha;
+            if (fd >= 0 && TFileDigest::Compute("/proc/self/fd/" + std::to_string(fd), size, sha) &&
+                sha == f.Sha256)
+                step.Action = f.HasBackup ? TUninstallAction::Restore : TUninstallAction::Remove;
+            if (fd >= 0)
+                ::close(fd);
         }
         plan.push_back(std::move(step));
     }
@@ -50,29 +62,42 @@ TUninstallResult TUninstaller::Execute(const std::vector<TUninstallStep>& plan)
     TUninstallResult result;
     result.Unrecorded = FJournal.Unrecorded;
     const std::string backups = FStore.BackupFolder(FJournal.TargetFolder);
+    const TBeneathFolder target(FTarget);
     for (const TUninstallStep& step : plan) {
         auto it = FJournal.Files.find(step.Path);
         if (it == FJournal.Files.end())
             continue;
-        const std::string dest = FTarget + step.Path;
         switch (step.Action) {
         case TUninstallAction::Keep:
             result.Kept.push_back(step.Path);
             continue;
+        case TUninstallAction::Outside:
+            result.Outside.push_back(step.Path);
+            continue;
         case TUninstallAction::Forget:
             break;
-        case TUninstallAction::Remove:
-            if (!DeleteFile(dest)) {
+        case TUninstallAction::Remove: {
+            // Planned beneath; looked at again, as the folder may have changed since.
+            bool regular = false;
+            uint64_t size = 0;
+            if (target.Locate(step.Path, regular, size) == TBeneathFolder::TWhere::Outside) {
+                result.Outside.push_back(step.Path);
+                continue;
+            }
+            if (!target.Unlink(step.Path)) {
                 result.Failed.push_back(step.Path + ": " + std::strerror(errno));
                 continue;
             }
             ++result.Removed;
-            RemoveEmptyParents(FTarget, dest);
             break;
+        }
         case TUninstallAction::Restore: {
             std::string reason;
-            if (!RestoreOriginal(step.Path, reason)) {
-                result.Failed.push_back(step.Path + ": " + reason);
+            if (!RestoreOriginal(target, step.Path, reason)) {
+                if (errno == EXDEV && reason.empty())
+                    result.Outside.push_back(step.Path);
+                else
+                    result.Failed.push_back(step.Path + ": " + reason);
                 continue;
             }
             ++result.Restored;
@@ -82,6 +107,7 @@ TUninstallResult TUninstaller::Execute(const std::vector<TUninstallStep>& plan)
         }
         FJournal.Files.erase(it);
     }
+    RemoveMadeFolders(target);
     if (FJournal.Files.empty())
         FJournal.Unrecorded = 0;
     try {
@@ -92,25 +118,58 @@ TUninstallResult TUninstaller::Execute(const std::vector<TUninstallStep>& plan)
     return result;
 }
 
-bool TUninstaller::RestoreOriginal(const std::string& path, std::string& reason)
+bool TUninstaller::RestoreOriginal(const TBeneathFolder& target, const std::string& path, std::string& reason)
 {
     const std::string backup = FStore.BackupFolder(FJournal.TargetFolder) + path;
-    const std::string dest = FTarget + path;
     if (!TFileOps::EntryExists(backup)) {
         // Setup's file stays: without the original, removing it would leave a gap.
         reason = "the copy of the original is missing";
+        errno = 0;
         return false;
     }
-    ForceDirectories(ExtractFilePath(dest));
-    if (TFileStream::ReplaceFile(backup, dest))
-        return true;
-    // The backups may lie on another file system than the game.
-    if (TFileOps::CopyReplacing(backup, dest)) {
-        DeleteFile(backup);
-        return true;
+    bool regular = false;
+    uint64_t size = 0;
+    if (!target.Valid() || target.Locate(path, regular, size) == TBeneathFolder::TWhere::Outside) {
+        errno = EXDEV;
+        return false;
     }
+    if (target.MoveInto(backup, path))
+        return true;
+    if (errno == EXDEV)
+        return false;  // a folder on the way leads out: the original stays in the backups
     reason = "the original cannot be put back";
     return false;
+}
+
+void TUninstaller::RemoveMadeFolders(const TBeneathFolder& target)
+{
+    std::vector<std::pair<std::size_t, std::size_t>> order;  // (install, folder), deepest first
+    for (std::size_t i = 0; i < FJournal.Installs.size(); ++i)
+        for (std::size_t k = 0; k < FJournal.Installs[i].Folders.size(); ++k)
+            order.emplace_back(i, k);
+    auto depth = [this](const std::pair<std::size_t, std::size_t>& p) {
+        const std::string& f = FJournal.Installs[p.first].Folders[p.second];
+        return std::count(f.begin(), f.end(), '/');
+    };
+    std::stable_sort(order.begin(), order.end(), [&depth](const auto& a, const auto& b) { return depth(a) > depth(b); });
+    std::vector<std::vector<bool>> gone(FJournal.Installs.size());
+    for (std::size_t i = 0; i < FJournal.Installs.size(); ++i)
+        gone[i].assign(FJournal.Installs[i].Folders.size(), false);
+    for (const auto& [i, k] : order) {
+        const std::string& folder = FJournal.Installs[i].Folders[k];
+        bool regular = false;
+        uint64_t size = 0;
+        const TBeneathFolder::TWhere where = target.Locate(folder, regular, size);
+        gone[i][k] = where == TBeneathFolder::TWhere::Missing ||
+                     (where == TBeneathFolder::TWhere::Inside && target.RemoveEmptyFolder(folder));
+    }
+    for (std::size_t i = 0; i < FJournal.Installs.size(); ++i) {
+        std::vector<std::string> left;
+        for (std::size_t k = 0; k < gone[i].size(); ++k)
+            if (!gone[i][k])
+                left.push_back(FJournal.Installs[i].Folders[k]);
+        FJournal.Installs[i].Folders = std::move(left);
+    }
 }
 
 void TUninstaller::RemoveEmptyParents(const std::string& root, const std::string& path)

@@ -6,6 +6,7 @@
 
 #include "archive/TInstallJournal.h"
 #include "archive/TJournalStore.h"
+#include "platform/TBeneathFolder.h"
 
 // What the uninstall does with one recorded file.
 enum class TUninstallAction {
@@ -13,6 +14,7 @@ enum class TUninstallAction {
     Restore,  // still what Setup wrote (or gone), an original was kept: put it back
     Forget,   // gone and nothing was there before: only the record goes
     Keep,     // changed since Setup wrote it: left as it is and listed
+    Outside,  // reached only through a link that leads out of the folder: left and listed
 };
 
 struct TUninstallStep {
@@ -24,15 +26,17 @@ struct TUninstallResult {
     std::size_t Removed = 0;
     std::size_t Restored = 0;
     std::vector<std::string> Kept;    // changed since installation, left in place
+    std::vector<std::string> Outside; // reached only through a link out of the folder, left
     std::vector<std::string> Failed;  // could not be removed or restored, with the reason
     uint64_t Unrecorded = 0;          // files installed beyond the record's bound
     std::string RecordError;          // the journal could not be written afterwards
 };
 
 // Takes back what Setup installed into one folder, by its journal: files that are still
-// as written are removed, overwritten originals come back from the backups, folders
-// left empty go; files changed since are kept. A record that cannot be trusted stops it
-// before anything is touched.
+// as written are removed, overwritten originals come back from the backups, folders the
+// installations made go when left empty; files changed since are kept. Every path is
+// resolved beneath the folder: nothing outside it is read, removed or written, whatever
+// links lie in the way. A record that cannot be trusted stops it before anything is touched.
 class TUninstaller {
 public:
     TUninstaller(const TJournalStore& store, const std::string& folder);
@@ -47,7 +51,10 @@ public:
     TUninstallResult Execute(const std::vector<TUninstallStep>& plan);
 
 private:
-    bool RestoreOriginal(const std::string& path, std::string& reason);
+    bool RestoreOriginal(const TBeneathFolder& target, const std::string& path, std::string& reason);
+    // The folders the installations made, deepest first, while they are empty; the record
+    // keeps those that are still there.
+    void RemoveMadeFolders(const TBeneathFolder& target);
     // Removes the folders above path, up to (not including) root, while they are empty.
     static void RemoveEmptyParents(const std::string& root, const std::string& path);
 

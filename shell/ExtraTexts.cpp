@@ -37,6 +37,10 @@ const char* const ExtraTexts[ExtraTextRows][2] = {
     /* etFolderBusy */
     {"Эту папку сейчас изменяет другая копия Setup:\n%1\nДождитесь ее завершения и попробуйте снова.",
      "Another copy of Setup is changing this folder right now:\n%1\nWait until it has finished and try again."},
+    /* etOutside */ {"Оставлено файлов за ссылками вне папки: %1", "Files behind links out of the folder kept: %1"},
+    /* etOutsideHeading */
+    {"Оставлены, потому что путь к ним ведет по ссылке за пределы папки:",
+     "Kept because the way to them leads through a link out of the folder:"},
 };
 
 QString ExtraText(TExtraText row)

@@ -25,6 +25,8 @@ enum TExtraText {
     etFilesFew,
     etFilesMany,
     etFolderBusy,
+    etOutside,
+    etOutsideHeading,
     ExtraTextRows
 };
 

@@ -1,6 +1,8 @@
 // Install records: their text, recording what an extraction puts in place, and taking it back.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <thread>
 
 #include "ArchiveTestSupport.h"
@@ -15,6 +17,7 @@
 #include "platform/TFolderListing.h"
 
 using namespace archtest;
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -269,4 +272,56 @@ TEST(Conflicts, TheLastArchiveHoldingAFileWinsAndEachFileCountsOnce)
     // Archives that share nothing, or one alone, give no note.
     EXPECT_TRUE(TConflictFinder::Find({&b, nullptr}).empty());
     EXPECT_TRUE(TConflictFinder::Find({&a}).empty());
+}
+
+// Uninstall acts beneath the folder only: files reached through links the player put in
+// place of folders are kept and listed (the files behind the links untouched), folders the
+// player had stay, and folders the installation made go.
+TEST(Uninstall, StaysBeneathTheFolderAndRemovesOnlyFoldersItMade)
+{
+    TGameFolder g;
+    WriteFile(g.Target + "audioww/game.bnk", "the game's bank");
+    ASSERT_TRUE(ForceDirectories(g.Target + "gui/flash"));  // the player's, empty
+    WriteFile(g.Dir / "src/gui/crosshair/t.txt", "crosshair");
+    WriteFile(g.Dir / "src/audioww/game.bnk", "the mod's bank");
+    WriteFile(g.Dir / "src/new/deep/n.txt", "new");
+    Make7zArchive(g.Dir / "prog/Mods/A.7z", g.Dir / "src", "-t7z");
+
+    TInstallRecorder recorder(g.Store, g.Target, g.Dir / "prog/", {g.Dir / "prog/Mods/A.7z"});
+    ASSERT_TRUE(recorder.Begin());
+    TGUID id{};
+    ASSERT_TRUE(FormatIdForExtension(".7z", id));
+    I7zReaderPtr reader = CreateArchiveReader(id, LibraryPath());
+    reader->OpenArchiveFile(g.Dir / "prog/Mods/A.7z");
+    recorder.BeginArchive(0);
+    reader->SetReplaceHook(&recorder);
+    reader->ExtractAllToFolder(g.Target);
+    recorder.Finish("complete");
+    const std::optional<TInstallJournal> j = g.Store.Load(g.Canonical());
+    ASSERT_TRUE(j);
+    EXPECT_EQ(j->Installs[0].Folders, (std::vector<std::string>{"gui/crosshair", "new", "new/deep"}));
+
+    // The player replaces two folders by links to look-alikes outside.
+    const std::string out1 = g.Dir / "outside1/", out2 = g.Dir / "outside2/";
+    WriteFile(out1 + "t.txt", "crosshair");
+    WriteFile(out2 + "game.bnk", "the mod's bank");
+    fs::remove_all(g.Target + "gui/crosshair");
+    fs::remove_all(g.Target + "audioww");
+    fs::create_directory_symlink(out1, g.Target + "gui/crosshair");
+    fs::create_directory_symlink(out2, g.Target + "audioww");
+
+    const TUninstallResult r = Uninstall(g.Store, g.Target);
+    std::vector<std::string> outside = r.Outside;
+    std::sort(outside.begin(), outside.end());
+    EXPECT_EQ(outside, (std::vector<std::string>{"audioww/game.bnk", "gui/crosshair/t.txt"}));
+    EXPECT_EQ(ReadFile(out1 + "t.txt"), "crosshair");
+    EXPECT_EQ(ReadFile(out2 + "game.bnk"), "the mod's bank");
+    EXPECT_EQ(r.Removed, 1u);  // new/deep/n.txt
+    EXPECT_TRUE(fs::is_directory(g.Target + "gui/flash"));
+    EXPECT_FALSE(fs::exists(g.Target + "new"));
+    EXPECT_TRUE(fs::is_symlink(g.Target + "gui/crosshair"));
+    // Their records stay, so the files are listed again next time.
+    const std::optional<TInstallJournal> left = g.Store.Load(g.Canonical());
+    ASSERT_TRUE(left);
+    EXPECT_EQ(left->Files.size(), 2u);
 }
