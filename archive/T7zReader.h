@@ -9,7 +9,7 @@
 #include "archive/T7zFormat.h"
 #include "archive/T7zStream.h"
 #include "archive/TPendingError.h"
-#include "platform/TSha256.h"
+#include "platform/TXxh3.h"
 
 class TFileStream;
 class TItemWriter;
@@ -102,7 +102,7 @@ private:
         bool Unchanged = false;  // nothing to rename: the destination already holds these bytes
         bool Unnamed = false;  // File has no name yet: it is linked into place when good
         // What the item gave, for the replace hook.
-        TSha256 Digest;
+        TXxh3 Digest;
         uint64_t Size = 0;
     };
 

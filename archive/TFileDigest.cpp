@@ -5,12 +5,15 @@
 
 #include "platform/TReadOnlyFile.h"
 #include "platform/TSha256.h"
+#include "platform/TXxh3.h"
 
-bool TFileDigest::Compute(const std::string& path, uint64_t& size, std::string& sha256Hex)
+namespace {
+template <class TSum>
+bool Sum(const std::string& path, uint64_t& size, std::string& hex)
 {
     try {
         TReadOnlyFile file(path);
-        TSha256 sum;
+        TSum sum;
         static constexpr size_t Block = 1 << 20;
         const uint64_t total = file.Size();
         // Most mod files are small: no megabyte to clear for each of them.
@@ -23,11 +26,22 @@ bool TFileDigest::Compute(const std::string& path, uint64_t& size, std::string& 
             at += n;
         }
         size = total;
-        sha256Hex = sum.HexDigest();
+        hex = sum.HexDigest();
         return true;
     } catch (...) {
         return false;
     }
+}
+}  // namespace
+
+bool TFileDigest::Compute(const std::string& path, uint64_t& size, std::string& fingerprint, const std::string& like)
+{
+    return like.size() == 64 ? Sum<TSha256>(path, size, fingerprint) : Sum<TXxh3>(path, size, fingerprint);
+}
+
+std::string TFileDigest::Fingerprint(const std::string& bytes)
+{
+    return TXxh3::OfBytes(bytes.data(), bytes.size());
 }
 
 std::string TFileDigest::OfBytes(const std::string& bytes)

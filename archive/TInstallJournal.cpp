@@ -118,7 +118,7 @@ std::string TInstallJournal::Format() const
             body += "folder\t" + Escape(f) + "\n";
     }
     for (const auto& [path, f] : Files) {
-        body += "file\t" + Escape(path) + "\t" + std::to_string(f.Size) + "\t" + (f.Sha256.empty() ? "-" : f.Sha256) +
+        body += "file\t" + Escape(path) + "\t" + std::to_string(f.Size) + "\t" + (f.Fingerprint.empty() ? "-" : f.Fingerprint) +
                 "\t" + (f.HasBackup ? "1" : "0") + "\t" + Escape(f.Archive) + "\n";
     }
     const std::size_t records = static_cast<std::size_t>(std::count(body.begin(), body.end(), '\n'));
@@ -180,7 +180,7 @@ TInstallJournal TInstallJournal::Parse(const std::string& text)
                 Damaged("a file path leads out of the folder");
             TJournalFile file;
             file.Size = ParseNumber(f[2]);
-            file.Sha256 = f[3] == "-" ? std::string() : f[3];
+            file.Fingerprint = f[3] == "-" ? std::string() : f[3];
             file.HasBackup = f[4] == "1";
             file.Archive = f[5];
             j.Files[f[1]] = std::move(file);

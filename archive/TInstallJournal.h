@@ -20,7 +20,7 @@ struct TJournalInstall {
 // One file an installation put into the folder.
 struct TJournalFile {
     uint64_t Size = 0;
-    std::string Sha256;     // empty when the write was never confirmed: counts as changed
+    std::string Fingerprint;  // of the content (see TFileDigest); empty when the write was never confirmed: counts as changed
     bool HasBackup = false; // a file was there before: its copy lies in the backups
     std::string Archive;    // the archive that wrote it last, as in TJournalInstall
 };
@@ -29,7 +29,8 @@ struct TJournalFile {
 // format number first and a checksum line last, so a damaged or cut file is recognised.
 class TInstallJournal {
 public:
-    static constexpr int FormatVersion = 1;
+    // 2: file fingerprints are XXH3-128; records of format 1 (SHA-256) are still read.
+    static constexpr int FormatVersion = 2;
     // Bounds: the history of installations, the files recorded, the size of the text.
     static constexpr std::size_t MaxInstalls = 32;
     static constexpr std::size_t MaxFiles = 100000;

@@ -149,7 +149,7 @@ void TInstallRecorder::BeforeReplace(const std::string& destPath, const std::str
 }
 
 void TInstallRecorder::AfterReplace(const std::string&, const std::string& relativePath, uint64_t size,
-                                    const std::string& sha256Hex)
+                                    const std::string& fingerprint)
 {
     std::lock_guard<std::mutex> lock(FMutex);
     if (!FJournal)
@@ -158,7 +158,7 @@ void TInstallRecorder::AfterReplace(const std::string&, const std::string& relat
     if (it == FJournal->Files.end())
         return;
     it->second.Size = size;
-    it->second.Sha256 = sha256Hex;
+    it->second.Fingerprint = fingerprint;
     it->second.Archive = FCurrentArchive;
     FDirty = true;
     SaveIfDue();

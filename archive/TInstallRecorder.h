@@ -33,7 +33,7 @@ public:
     // IItemReplaceHook. Before raises when a file that is there cannot be backed up.
     void BeforeReplace(const std::string& destPath, const std::string& relativePath) override;
     void AfterReplace(const std::string& destPath, const std::string& relativePath, uint64_t size,
-                      const std::string& sha256Hex) override;
+                      const std::string& fingerprint) override;
     void FolderCreated(const std::string& relativePath) override;
 
     // The catalogue path ("Folder/archive.7z") of a full archive path below programFolder.

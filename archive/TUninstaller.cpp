@@ -42,12 +42,12 @@ std::vector<TUninstallStep> TUninstaller::Plan() const
             step.Action = TUninstallAction::Outside;
         } else if (where == TBeneathFolder::TWhere::Missing) {
             step.Action = f.HasBackup ? TUninstallAction::Restore : TUninstallAction::Forget;
-        } else if (!f.Sha256.empty() && regular && size == f.Size) {
+        } else if (!f.Fingerprint.empty() && regular && size == f.Size) {
             // Read through the descriptor found beneath, never by the name again.
             const int fd = target.OpenRead(path);
             std::string sha;
-            if (fd >= 0 && TFileDigest::Compute("/proc/self/fd/" + std::to_string(fd), size, sha) &&
-                sha == f.Sha256)
+            if (fd >= 0 && TFileDigest::Compute("/proc/self/fd/" + std::to_string(fd), size, sha, f.Fingerprint) &&
+                sha == f.Fingerprint)
                 step.Action = f.HasBackup ? TUninstallAction::Restore : TUninstallAction::Remove;
             if (fd >= 0)
                 ::close(fd);

@@ -2,7 +2,7 @@
 # Debian 12 packages needed to build, run and test Setup (run as root).
 set -euo pipefail
 pkgs=(build-essential cmake ninja-build pkg-config qt6-base-dev libgl-dev
-      libgtest-dev libgmock-dev googletest p7zip-full nginx curl python3
+      libgtest-dev libgmock-dev googletest libxxhash-dev p7zip-full nginx curl python3
       binutils-mingw-w64-x86-64 libssl-dev openssl clang libclang-rt-14-dev
       fonts-dejavu-core xvfb openbox xdotool x11-utils libxcb1-dev qt6-translations-l10n strace
       patchelf zstd libzstd-dev debootstrap)

@@ -77,7 +77,7 @@ TEST(JournalText, RoundTripsAwkwardNamesAndRefusesEveryDamage)
     ASSERT_EQ(back.Files.size(), 2u);
     EXPECT_TRUE(back.Files.at("gui/a\tb\\c.txt").HasBackup);
     EXPECT_EQ(back.Files.at("gui/a\tb\\c.txt").Archive, "Looks/red\r\n.7z");
-    EXPECT_EQ(back.Files.at("Мод/файл.xml").Sha256, "");
+    EXPECT_EQ(back.Files.at("Мод/файл.xml").Fingerprint, "");
     EXPECT_EQ(back.Format(), text);
 
     // Cut at any length, or any byte changed: refused as damaged.
@@ -93,7 +93,7 @@ TEST(JournalText, RoundTripsAwkwardNamesAndRefusesEveryDamage)
 
     // A later format is told apart from damage.
     std::string later = text;
-    later.replace(later.find("\t1\n"), 3, "\t2\n");
+    later.replace(later.find("\t2\n"), 3, "\t3\n");
     EXPECT_EQ(KindOf(later), EJournalError::TKind::Newer);
     // Paths that lead out of the folder are refused even under a right checksum.
     for (const char* evil : {"../outside", "/etc/passwd", "a/../../b", "a//b", "./a"}) {
@@ -141,7 +141,7 @@ TEST(JournalRecording, ThroughTheBindingOnlyTheFirstOverwriteIsBackedUp)
     const TJournalFile& game = j->Files.at("game.xml");
     EXPECT_TRUE(game.HasBackup);
     EXPECT_EQ(game.Archive, "Mods/B.zip");
-    EXPECT_EQ(game.Sha256, TFileDigest::OfBytes("<mod B/>"));
+    EXPECT_EQ(game.Fingerprint, TFileDigest::Fingerprint("<mod B/>"));
     EXPECT_FALSE(j->Files.at("gui/a.txt").HasBackup);  // A's file, not the game's
     // B's overwrite did not replace the copy of the game's file with A's.
     EXPECT_EQ(ReadFile(g.Store.BackupFolder(g.Canonical()) + "game.xml"), "<game/>");
@@ -193,7 +193,7 @@ TEST(JournalRecording, HookCalledFromManyThreadsRecordsEveryFile)
     ASSERT_EQ(j->Files.size(), static_cast<std::size_t>(Threads * PerThread));
     int wrong = 0;
     for (const auto& [rel, f] : j->Files)
-        wrong += f.Sha256 != TFileDigest::OfBytes("new " + rel) || f.HasBackup != (g.Before.count(rel) > 0);
+        wrong += f.Fingerprint != TFileDigest::OfBytes("new " + rel) || f.HasBackup != (g.Before.count(rel) > 0);
     EXPECT_EQ(wrong, 0);
 
     const TUninstallResult r = Uninstall(g.Store, g.Target);
@@ -208,7 +208,8 @@ TEST(Uninstall, KeepsChangedFilesAndWhatCannotBeRestoredAndTrustsNoDamagedRecord
     TGameFolder g;
     TInstallRecorder recorder(g.Store, g.Target, g.Dir / "prog/", {g.Dir / "prog/Mods/A.7z"});
     ASSERT_TRUE(recorder.Begin());
-    // As the binding does it: a finished file renamed over its destination.
+    // As the binding does it: a finished file renamed over its destination. The SHA-256
+    // fingerprints are those of records written before XXH3: still compared by SHA-256.
     auto install = [&](const std::string& rel, const std::string& bytes) {
         WriteFile(g.Dir / "finished", bytes);
         recorder.BeforeReplace(g.Target + rel, rel);
