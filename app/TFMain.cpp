@@ -260,7 +260,9 @@ void TFMain::CreateControls()
     for (QPushButton* b : {BUpdate, BBack, BNext, BCancel, BChDir})
         b->setAutoDefault(false);
 
-    Journal = new TJournalControls(this);
+    FControls = {this, PCFrames, PageDone, TSFiles, TSPath, LChFiles, TVFiles, CBEmptyFilesHide, PFilesAnalyz,
+                 EDir, PBMain, PBFile, BCancel};
+    Journal = new TJournalControls(*this);
     BUninstall = Journal->BUninstall;
     BRestoreSel = Journal->BRestoreSel;
     LConflicts = Journal->LConflicts;
@@ -607,7 +609,7 @@ bool TFMain::ConfirmCancelInstall()
 
 void TFMain::StartInstaller(const tFilesArray& files, const std::string& targetFolder, TFolderLock targetLock)
 {
-    auto* worker = new ThUnPackFiles(true, targetFolder, files, std::make_shared<TProgressPage>(this));
+    auto* worker = new ThUnPackFiles(true, targetFolder, files, std::make_shared<TProgressPage>(*this));
     worker->SetTargetLock(std::move(targetLock));
     worker->SetRecorder(std::make_unique<TInstallRecorder>(TJournalStore(), targetFolder, ProgramFolder(), files));
     Installer = worker;

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "archive/tFilesArray.h"
+#include "app/IWizardForm.h"
 #include "platform/TFolderLock.h"
 #include "update/IUpdateWindow.h"
 
@@ -20,7 +21,7 @@ class TCheckTreeView;
 class TJournalControls;
 
 // The wizard's main window: five pages in one page control and the bottom button row.
-class TFMain : public QWidget, public IUpdateWindow {
+class TFMain : public QWidget, public IUpdateWindow, public IWizardForm {
     Q_OBJECT
 
 public:
@@ -88,20 +89,18 @@ public:
     void SetUpdateBusy(bool busy) override;
     bool UpdateWindowClosed() const override;
 
-    // The window's system menu (close and minimise boxes) on or off.
-    void SetSystemMenu(bool on);
+    const TControls& Controls() const override { return FControls; }
+    void SetSystemMenu(bool on) override;
     bool HasSystemMenu() const;
 
-    // The checked archives in tree order, as the installation gets them.
-    tFilesArray CheckedItemList() const;
+    tFilesArray CheckedItemList() const override;
     // The item list of the last installation started, as handed to the worker.
     tFilesArray LastItemList;
 
     // Hands the item list and the target folder, exactly as typed, to the unpack worker,
     // with the folder's lock, which it holds until it ends.
     void StartInstaller(const tFilesArray& files, const std::string& targetFolder, TFolderLock targetLock = {});
-    // Geometry of the reference layout (120 ppi) scaled to the screen.
-    int Scaled(int v) const;
+    int Scaled(int v) const override;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -124,6 +123,7 @@ private:
     bool FShown = false;
     bool FPainted = false;
     bool FAsking = false;  // the cancel question is open
+    TControls FControls;
 };
 
 // The running main window.

@@ -1,38 +1,39 @@
 #include "app/TFilesPage.h"
 
-#include "app/TFMain.h"
+#include "app/IWizardForm.h"
 #include "catalogue/TCheckTreeView.h"
 
 #include <QCheckBox>
 #include <QLabel>
+#include <QWidget>
 
-TFilesPage::TFilesPage(TFMain& form) : FForm(form)
+TFilesPage::TFilesPage(IWizardForm& form) : FForm(form)
 {
 }
 
 bool TFilesPage::HideInaccessible() const
 {
-    return FForm.CBEmptyFilesHide->isChecked();
+    return FForm.Controls().HideInaccessible->isChecked();
 }
 
 void TFilesPage::ShowHideOption(bool visible)
 {
-    FForm.CBEmptyFilesHide->setVisible(visible);
+    FForm.Controls().HideInaccessible->setVisible(visible);
 }
 
 void TFilesPage::ShowBusyPanel(bool visible)
 {
     if (!visible) {
-        FForm.PFilesAnalyz->hide();
+        FForm.Controls().BusyPanel->hide();
         return;
     }
     // The build blocks the event loop, so the panel is painted now or never.
-    FForm.PFilesAnalyz->show();
-    FForm.PFilesAnalyz->raise();
-    FForm.PFilesAnalyz->repaint();
+    FForm.Controls().BusyPanel->show();
+    FForm.Controls().BusyPanel->raise();
+    FForm.Controls().BusyPanel->repaint();
 }
 
 void TFilesPage::FullExpand()
 {
-    FForm.TVFiles->FullExpand();
+    FForm.Controls().Tree->FullExpand();
 }

@@ -2,12 +2,12 @@
 
 #include "catalogue/ICataloguePage.h"
 
-class TFMain;
+class IWizardForm;
 
 // The main window's files page as the catalogue builder sees it.
 class TFilesPage : public ICataloguePage {
 public:
-    explicit TFilesPage(TFMain& form);
+    explicit TFilesPage(IWizardForm& form);
 
     bool HideInaccessible() const override;
     void ShowHideOption(bool visible) override;
@@ -15,5 +15,5 @@ public:
     void FullExpand() override;
 
 private:
-    TFMain& FForm;
+    IWizardForm& FForm;
 };

@@ -1,7 +1,7 @@
 #include "app/TJournalControls.h"
 
 #include "shell/ExtraTexts.h"
-#include "app/TFMain.h"
+#include "app/IWizardForm.h"
 #include "archive/EJournalError.h"
 #include "archive/TJournalStore.h"
 #include "archive/TUninstaller.h"
@@ -34,21 +34,21 @@ QString ArchiveName(const std::string& path)
 }
 }
 
-TJournalControls::TJournalControls(TFMain* form) : QObject(form), FForm(form)
+TJournalControls::TJournalControls(IWizardForm& form) : QObject(form.Controls().Window), FForm(form)
 {
-    BUninstall = new QPushButton(form->TSPath);
+    BUninstall = new QPushButton(form.Controls().PathPage);
     BUninstall->setObjectName(QStringLiteral("BUninstall"));
-    BUninstall->setGeometry(form->Scaled(59), form->Scaled(213), form->Scaled(220), form->Scaled(20));
+    BUninstall->setGeometry(form.Scaled(59), form.Scaled(213), form.Scaled(220), form.Scaled(20));
     BUninstall->setAutoDefault(false);
     BUninstall->hide();
 
-    BRestoreSel = new QPushButton(form->TSFiles);
+    BRestoreSel = new QPushButton(form.Controls().FilesPage);
     BRestoreSel->setObjectName(QStringLiteral("BRestoreSel"));
-    BRestoreSel->setGeometry(form->Scaled(486), form->Scaled(387), form->Scaled(150), form->Scaled(25));
+    BRestoreSel->setGeometry(form.Scaled(486), form.Scaled(387), form.Scaled(150), form.Scaled(25));
     BRestoreSel->setAutoDefault(false);
     BRestoreSel->hide();
 
-    LConflicts = new QLabel(form->TSFiles);
+    LConflicts = new QLabel(form.Controls().FilesPage);
     LConflicts->setObjectName(QStringLiteral("LConflicts"));
     LConflicts->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     LConflicts->setStyleSheet(QStringLiteral("color: #a03000;"));
@@ -56,8 +56,8 @@ TJournalControls::TJournalControls(TFMain* form) : QObject(form), FForm(form)
 
     connect(BUninstall, &QPushButton::clicked, this, [this] { BUninstallClick(); });
     connect(BRestoreSel, &QPushButton::clicked, this, [this] { BRestoreSelClick(); });
-    connect(form->EDir, &QLineEdit::textChanged, this, [this] { UpdateUninstallButton(); });
-    form->TVFiles->OnStateChange = [this](QObject*, TTreeNode*, TCheckState) { ScheduleConflicts(); };
+    connect(form.Controls().Folder, &QLineEdit::textChanged, this, [this] { UpdateUninstallButton(); });
+    form.Controls().Tree->OnStateChange = [this](QObject*, TTreeNode*, TCheckState) { ScheduleConflicts(); };
 }
 
 void TJournalControls::ApplyLanguage()
@@ -71,7 +71,7 @@ void TJournalControls::ApplyLanguage()
 void TJournalControls::CatalogueBuilt()
 {
     FLastSelection.clear();
-    if (FForm->TVFiles->Items()->Count() > 0)
+    if (FForm.Controls().Tree->Items()->Count() > 0)
         TJournalStore().LastSelection(ProgramFolder(), FLastSelection);
     BRestoreSel->setVisible(SelectionMatchesTree());
     UpdateConflicts();
@@ -82,7 +82,7 @@ bool TJournalControls::SelectionMatchesTree() const
     if (FLastSelection.empty())
         return false;
     const std::set<std::string> wanted(FLastSelection.begin(), FLastSelection.end());
-    for (TTreeNode* n = FForm->TVFiles->Items()->GetFirstNode(); n; n = n->GetNext()) {
+    for (TTreeNode* n = FForm.Controls().Tree->Items()->GetFirstNode(); n; n = n->GetNext()) {
         if (n->Level() > 0 && n->StateIndex() != csHidden && wanted.count(CataloguePath(n).toStdString()))
             return true;
     }
@@ -91,7 +91,7 @@ bool TJournalControls::SelectionMatchesTree() const
 
 void TJournalControls::BRestoreSelClick()
 {
-    TCheckTreeView* tree = FForm->TVFiles;
+    TCheckTreeView* tree = FForm.Controls().Tree;
     const std::set<std::string> wanted(FLastSelection.begin(), FLastSelection.end());
     auto isWanted = [&wanted](TTreeNode* n) {
         return n->Level() > 0 && wanted.count(CataloguePath(n).toStdString()) > 0;
@@ -123,7 +123,7 @@ void TJournalControls::ScheduleConflicts()
 void TJournalControls::UpdateConflicts()
 {
     FConflictsPending = false;
-    const tFilesArray files = FForm->CheckedItemList();
+    const tFilesArray files = FForm.CheckedItemList();
     std::vector<const TFileNameList*> lists;
     lists.reserve(files.size());
     for (const std::string& f : files) {
@@ -160,21 +160,21 @@ void TJournalControls::UpdateConflicts()
 void TJournalControls::PlaceConflictNote()
 {
     // On the heading's line, right of it, up to the tree's right edge.
-    const QRect heading = FForm->LChFiles->geometry();
-    const int left = std::max(FForm->Scaled(240), heading.right() + FForm->Scaled(12));
-    const int right = FForm->Scaled(636);
+    const QRect heading = FForm.Controls().FilesHeading->geometry();
+    const int left = std::max(FForm.Scaled(240), heading.right() + FForm.Scaled(12));
+    const int right = FForm.Scaled(636);
     LConflicts->setGeometry(left, heading.top(), std::max(0, right - left), heading.height());
     LConflicts->setText(LConflicts->fontMetrics().elidedText(FConflictText, Qt::ElideMiddle, LConflicts->width()));
 }
 
 void TJournalControls::UpdateUninstallButton()
 {
-    BUninstall->setVisible(TJournalStore().HasRecord(FForm->EDir->text().toStdString()));
+    BUninstall->setVisible(TJournalStore().HasRecord(FForm.Controls().Folder->text().toStdString()));
 }
 
 void TJournalControls::BUninstallClick()
 {
-    const std::string folder = FForm->EDir->text().toStdString();
+    const std::string folder = FForm.Controls().Folder->text().toStdString();
     // Another copy installing into or uninstalling from this folder: leave it be.
     TFolderLock lock;
     if (!lock.TryAcquire(folder)) {

@@ -10,7 +10,7 @@
 
 class QLabel;
 class QPushButton;
-class TFMain;
+class IWizardForm;
 
 // The controls built on the install journal: "Uninstall mods..." on the path page, "Last
 // selection" and the note on archives that write the same files on the files page. Each is
@@ -19,7 +19,7 @@ class TJournalControls : public QObject {
     Q_OBJECT
 
 public:
-    explicit TJournalControls(TFMain* form);
+    explicit TJournalControls(IWizardForm& form);
 
     QPushButton* BUninstall = nullptr;
     QPushButton* BRestoreSel = nullptr;
@@ -43,7 +43,7 @@ private:
     void PlaceConflictNote();
     bool SelectionMatchesTree() const;
 
-    TFMain* FForm;
+    IWizardForm& FForm;
     std::vector<std::string> FLastSelection;
     QString FConflictText;
     bool FConflictsPending = false;

@@ -1,14 +1,16 @@
 #include "app/TProgressPage.h"
 
-#include "app/TFMain.h"
+#include "app/IWizardForm.h"
 #include "platform/Dialogs.h"
 
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStackedWidget>
 
-TProgressPage::TProgressPage(TFMain* form)
-    : FForm(form), FMainBar(form->PBMain), FFileBar(form->PBFile), FPages(form->PCFrames), FCancel(form->BCancel)
+TProgressPage::TProgressPage(IWizardForm& form)
+    : FForm(form), FWindow(form.Controls().Window), FMainBar(form.Controls().MainBar),
+      FFileBar(form.Controls().FileBar), FPages(form.Controls().Pages), FCancel(form.Controls().Cancel),
+      FDonePage(form.Controls().DonePage)
 {
 }
 
@@ -44,7 +46,7 @@ void TProgressPage::SetBarPosition(TBar bar, int position)
 void TProgressPage::ShowDonePage()
 {
     if (FPages)
-        FPages->setCurrentIndex(TFMain::PageDone);
+        FPages->setCurrentIndex(FDonePage);
 }
 
 void TProgressPage::SetCancelCaption(const QString& text)
@@ -55,8 +57,8 @@ void TProgressPage::SetCancelCaption(const QString& text)
 
 void TProgressPage::SetSystemMenu(bool on)
 {
-    if (FForm)
-        FForm->SetSystemMenu(on);
+    if (FWindow)
+        FForm.SetSystemMenu(on);
 }
 
 void TProgressPage::ShowFailure(const QString& text, const QString& details)

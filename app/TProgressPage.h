@@ -7,13 +7,14 @@
 class QProgressBar;
 class QPushButton;
 class QStackedWidget;
-class TFMain;
+class IWizardForm;
+class QWidget;
 
 // The main window's progress page as the installation sees it. Guarded pointers: the
 // worker may outlive the window.
 class TProgressPage : public IInstallControls {
 public:
-    explicit TProgressPage(TFMain* form);
+    explicit TProgressPage(IWizardForm& form);
 
     int BarMax(TBar bar) const override;
     int BarPosition(TBar bar) const override;
@@ -27,9 +28,11 @@ public:
 private:
     QProgressBar* Bar(TBar bar) const;
 
-    QPointer<TFMain> FForm;
+    IWizardForm& FForm;
+    QPointer<QWidget> FWindow;
     QPointer<QProgressBar> FMainBar;
     QPointer<QProgressBar> FFileBar;
     QPointer<QStackedWidget> FPages;
     QPointer<QPushButton> FCancel;
+    int FDonePage = 0;
 };

@@ -279,7 +279,7 @@ private slots:
         auto w = ProgressWindow();
         FileBytesTotal = 123456;
         FileBytesDone = 123456;  // what the last archive left
-        ThPBFUpdate u(true, std::make_shared<TProgressPage>(w.get()));
+        ThPBFUpdate u(true, std::make_shared<TProgressPage>(*w));
         QCOMPARE(FileBytesTotal.load(), 1);
         QCOMPARE(FileBytesDone.load(), 0);
         u.UpdateFileBar();
