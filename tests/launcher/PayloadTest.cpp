@@ -55,7 +55,9 @@ std::string MakePortable(const std::vector<TEntry>& entries, uint8_t hashSeed = 
         stream += e.Name + e.Data;
     }
     stream += 'E';
-    PutLe(stream, 0, 16);
+    PutLe(stream, 0, 4);
+    PutLe(stream, 0, 4);
+    PutLe(stream, 0, 8);
     ZSTD_CCtx* c = ZSTD_createCCtx();
     ZSTD_CCtx_setParameter(c, ZSTD_c_checksumFlag, 1);
     std::string packed(ZSTD_compressBound(stream.size()), '\0');
