@@ -202,34 +202,23 @@ void TJournalControls::BUninstallClick()
 
     QStringList lines{ExtraText(etUninstallDone), ExtraText(etRemoved).arg(result.Removed),
                       ExtraText(etRestored).arg(result.Restored)};
-    if (!result.Kept.empty())
-        lines << ExtraText(etKept).arg(result.Kept.size());
-    if (!result.Outside.empty())
-        lines << ExtraText(etOutside).arg(result.Outside.size());
-    if (!result.Failed.empty())
-        lines << ExtraText(etFailed).arg(result.Failed.size());
+    QStringList details;
+    // One count line and one listed section per kind of file left behind.
+    auto section = [&lines, &details](const std::vector<std::string>& paths, TExtraText count, TExtraText heading) {
+        if (paths.empty())
+            return;
+        lines << ExtraText(count).arg(paths.size());
+        if (!details.isEmpty())
+            details << QString();
+        details << ExtraText(heading);
+        for (const std::string& p : paths)
+            details << QString::fromStdString(p);
+    };
+    section(result.Kept, etKept, etKeptHeading);
+    section(result.Outside, etOutside, etOutsideHeading);
+    section(result.Failed, etFailed, etFailedHeading);
     if (result.Unrecorded > 0)
         lines << ExtraText(etUnrecorded).arg(result.Unrecorded);
-    QStringList details;
-    if (!result.Kept.empty()) {
-        details << ExtraText(etKeptHeading);
-        for (const std::string& k : result.Kept)
-            details << QString::fromStdString(k);
-    }
-    if (!result.Outside.empty()) {
-        if (!details.isEmpty())
-            details << QString();
-        details << ExtraText(etOutsideHeading);
-        for (const std::string& o : result.Outside)
-            details << QString::fromStdString(o);
-    }
-    if (!result.Failed.empty()) {
-        if (!details.isEmpty())
-            details << QString();
-        details << ExtraText(etFailedHeading);
-        for (const std::string& f : result.Failed)
-            details << QString::fromStdString(f);
-    }
     if (!result.RecordError.empty())
         details << QString::fromStdString(result.RecordError);
     ShowDetailsBox(lines.join(QLatin1Char('\n')), details.join(QLatin1Char('\n')));
