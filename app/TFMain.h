@@ -18,6 +18,8 @@ class QPushButton;
 class QStackedWidget;
 class TCheckTreeView;
 class TJournalControls;
+class TModPreview;
+class TSpaceLabels;
 
 // The wizard's main window: five pages in one page control and the bottom button row.
 class TFMain : public QWidget, public IUpdateWindow {
@@ -64,6 +66,13 @@ public:
     QPushButton* BRestoreSel = nullptr;
     QLabel* LConflicts = nullptr;
     TJournalControls* Journal = nullptr;
+    // The space labels and the archive preview (owned by their parents).
+    QLabel* LSpaceNeeded = nullptr;
+    QLabel* LFreeSpace = nullptr;
+    TSpaceLabels* Space = nullptr;
+    TModPreview* Preview = nullptr;
+    // The game executable the last detection found; "" when none.
+    std::string GameExePath;
 
     // Event handlers.
     void FormShow();

@@ -2,6 +2,7 @@
 
 #include "app/ExtraTexts.h"
 #include "app/TFMain.h"
+#include "app/TInstallChecks.h"
 #include "archive/EJournalError.h"
 #include "archive/TJournalStore.h"
 #include "archive/TUninstaller.h"
@@ -175,6 +176,8 @@ void TJournalControls::UpdateUninstallButton()
 void TJournalControls::BUninstallClick()
 {
     const std::string folder = FForm->EDir->text().toStdString();
+    if (!TInstallChecks::GameClosed(FForm->GameExePath, folder))
+        return;
     // Another copy installing into or uninstalling from this folder: leave it be.
     TFolderLock lock;
     if (!lock.TryAcquire(folder)) {
