@@ -66,7 +66,7 @@ QString SizeText(unsigned long long bytes)
 {
     const QStringList units = ExtraText(etSizeUnits).split(QLatin1Char('|'));
     if (bytes < 1024 || units.size() < 5)
-        return QString::number(bytes) + QLatin1Char(' ') + units.value(0);
+        return QString::number(bytes) + QLatin1Char(' ') + (bytes == 1 && LangIndex != 0 ? QStringLiteral("byte") : units.value(0));
     double value = static_cast<double>(bytes);
     int unit = 0;
     while (value >= 1024 && unit < 4) {

@@ -38,10 +38,10 @@ QString Bytes(int n, char c)
 }
 
 struct TWizard {
-    explicit TWizard(const std::string& conf)
+    explicit TWizard(const std::string& conf, const char* lang = "en_US.UTF-8")
     {
         folder.WriteFile("Setup.conf", conf);
-        ::setenv("LANG", "en_US.UTF-8", 1);
+        ::setenv("LANG", lang, 1);
         ::unsetenv("LC_ALL");
         ::unsetenv("LC_MESSAGES");
     }
@@ -273,9 +273,17 @@ private slots:
         SetMessageBoxHandler({});
     }
 
+    void previewShowsBesideArchivesThatHaveOne_data()
+    {
+        QTest::addColumn<QString>("lang");
+        QTest::newRow("en") << QStringLiteral("en");
+        QTest::newRow("ru") << QStringLiteral("ru");
+    }
+
     void previewShowsBesideArchivesThatHaveOne()
     {
-        TWizard z("0F00Mods\r\n\t2F00a.7z\r\n\t1F00b.7z\r\n\t1F00c.7z\r\n\t1F00d.7z\r\n");
+        QFETCH(QString, lang);
+        TWizard z("0F00Mods\r\n\t2F00a.7z\r\n\t1F00b.7z\r\n\t1F00c.7z\r\n\t1F00d.7z\r\n", lang == QStringLiteral("en") ? "en_US.UTF-8" : "ru_RU.UTF-8");
         for (const char* name : {"a", "b", "c", "d"})
             z.folder.MakeArchive(std::string("Mods/") + name + ".7z", {QStringLiteral("x.txt=x")});
         QImage picture(960, 480, QImage::Format_RGB32);
@@ -311,7 +319,7 @@ private slots:
         QCOMPARE(shown.width(), 2 * shown.height());
         QCOMPARE(preview->Description->text(), QString::fromUtf8("Прицел зеленый"));
         QVERIFY(z.w->TSFiles->rect().contains(preview->geometry()));
-        SaveScreenshot(z.w.get(), QStringLiteral("files-preview-en"));
+        SaveScreenshot(z.w.get(), QStringLiteral("files-preview-") + lang);
 
         hover(2);
         QVERIFY(!preview->isVisible());
