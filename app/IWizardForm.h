@@ -2,6 +2,8 @@
 
 #include "archive/tFilesArray.h"
 
+#include <string>
+
 class QCheckBox;
 class QLabel;
 class QLineEdit;
@@ -36,6 +38,8 @@ public:
     virtual int Scaled(int v) const = 0;
     // The checked archives in tree order, as the installation gets them.
     virtual tFilesArray CheckedItemList() const = 0;
+    // The game's executable as the detection found it; empty before the path page.
+    virtual std::string GameExePath() const = 0;
     // The window's system menu (close and minimise boxes) on or off.
     virtual void SetSystemMenu(bool on) = 0;
 

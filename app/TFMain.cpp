@@ -5,8 +5,11 @@
 #include "app/ResourceStaging.h"
 #include "shell/ShellState.h"
 #include "app/TFilesPage.h"
+#include "app/TInstallChecks.h"
 #include "app/TJournalControls.h"
+#include "app/TModPreview.h"
 #include "app/TProgressPage.h"
+#include "app/TSpaceLabels.h"
 #include "archive/TInstallRecorder.h"
 #include "archive/TJournalStore.h"
 #include "archive/ThUnPackFiles.h"
@@ -269,6 +272,17 @@ void TFMain::CreateControls()
     setTabOrder(BChDir, BUninstall);
     setTabOrder(CBEmptyFilesHide, BRestoreSel);
 
+    Space = new TSpaceLabels(*this, *Journal);
+    LSpaceNeeded = Space->LSpaceNeeded;
+    LFreeSpace = Space->LFreeSpace;
+    Preview = new TModPreview(TSFiles, TVFiles, FScale);
+    auto onStateChange = TVFiles->OnStateChange;
+    TVFiles->OnStateChange = [this, onStateChange](QObject* sender, TTreeNode* node, TCheckState state) {
+        if (onStateChange)
+            onStateChange(sender, node, state);
+        Space->ScheduleNeeded();
+    };
+
     connect(BNext, &QPushButton::clicked, this, [this] { BNextClick(); });
     connect(BBack, &QPushButton::clicked, this, [this] { BBackClick(); });
     connect(BCancel, &QPushButton::clicked, this, [this] { BCancelClick(); });
@@ -377,6 +391,7 @@ void TFMain::ApplyLanguage(uint16_t index)
     LUPCancel->setText(t(ltInstallSuccessful));
     RelayoutLabels();
     Journal->ApplyLanguage();
+    Space->ApplyLanguage();
 }
 
 void TFMain::RelayoutLabels()
@@ -394,6 +409,7 @@ void TFMain::CBChLangChange()
 
 void TFMain::ShowPage(int index)
 {
+    Preview->ShowFor(nullptr);
     PCFrames->setCurrentIndex(index);
 }
 
@@ -429,6 +445,7 @@ void TFMain::GoNextPage()
         }
         RWOTInfo info;
         DetectGame(info);
+        GameExe = info.ExePath;
         EDir->setText(QString::fromStdString(info.TargetDir));
         ShowPage(PagePath);
         break;
@@ -439,13 +456,16 @@ void TFMain::GoNextPage()
             ShowMessageBox(Text(ltFolderUnavailable));
             return;
         }
+        // Refused before the lock is taken, so nothing is held when the user goes back.
+        const tFilesArray files = CheckedItemList();
+        if (!TInstallChecks::SpaceSuffices(Journal->Listings, files, dir) || !TInstallChecks::GameClosed(GameExe, dir))
+            return;
         // Another copy installing into or uninstalling from this folder: leave it be.
         TFolderLock lock;
         if (!lock.TryAcquire(dir)) {
             ShowMessageBox(ExtraText(etFolderBusy).arg(QString::fromStdString(dir)));
             return;
         }
-        const tFilesArray files = CheckedItemList();
         BBack->hide();
         BNext->hide();
         SetSystemMenu(false);
@@ -476,7 +496,9 @@ void TFMain::GoPrevPage()
     switch (PCFrames->currentIndex()) {
     case PageFiles:
         TVFiles->Items()->Clear();
+        Preview->Clear();
         Journal->CatalogueBuilt();
+        Space->UpdateNeeded();
         BBack->hide();
         ShowPage(PageLang);
         break;
@@ -517,6 +539,7 @@ void TFMain::CBEmptyFilesHideClick()
 
 void TFMain::BuildFileTree()
 {
+    Preview->Clear();
     TFilesPage page(*this);
     TCatalogueBuilder builder(*TVFiles->Items(), TVFiles->RadioStates, page);
     builder.SetListings(&Journal->Listings);
@@ -527,6 +550,7 @@ void TFMain::BuildFileTree()
         ShowErrorBox(QString::fromUtf8(e.what()));
     }
     Journal->CatalogueBuilt();
+    Space->UpdateNeeded();
 }
 
 void TFMain::BUpdateClick()

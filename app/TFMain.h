@@ -19,6 +19,8 @@ class QPushButton;
 class QStackedWidget;
 class TCheckTreeView;
 class TJournalControls;
+class TModPreview;
+class TSpaceLabels;
 
 // The wizard's main window: five pages in one page control and the bottom button row.
 class TFMain : public QWidget, public IUpdateWindow, public IWizardForm {
@@ -65,6 +67,13 @@ public:
     QPushButton* BRestoreSel = nullptr;
     QLabel* LConflicts = nullptr;
     TJournalControls* Journal = nullptr;
+    // The space labels and the archive preview (owned by their parents).
+    QLabel* LSpaceNeeded = nullptr;
+    QLabel* LFreeSpace = nullptr;
+    TSpaceLabels* Space = nullptr;
+    TModPreview* Preview = nullptr;
+    // The game executable the last detection found; "" when none.
+    std::string GameExe;  // the detected game's executable, for the running-game question
 
     // Event handlers.
     void FormShow();
@@ -90,6 +99,7 @@ public:
     bool UpdateWindowClosed() const override;
 
     const TControls& Controls() const override { return FControls; }
+    std::string GameExePath() const override { return GameExe; }
     void SetSystemMenu(bool on) override;
     bool HasSystemMenu() const;
 

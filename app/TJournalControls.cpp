@@ -2,6 +2,7 @@
 
 #include "shell/ExtraTexts.h"
 #include "app/IWizardForm.h"
+#include "app/TInstallChecks.h"
 #include "archive/EJournalError.h"
 #include "archive/TJournalStore.h"
 #include "archive/TUninstaller.h"
@@ -175,6 +176,8 @@ void TJournalControls::UpdateUninstallButton()
 void TJournalControls::BUninstallClick()
 {
     const std::string folder = FForm.Controls().Folder->text().toStdString();
+    if (!TInstallChecks::GameClosed(FForm.GameExePath(), folder))
+        return;
     // Another copy installing into or uninstalling from this folder: leave it be.
     TFolderLock lock;
     if (!lock.TryAcquire(folder)) {

@@ -55,8 +55,8 @@ bool HasSplitItem(I7zReader& reader, uint32_t count)
     return false;
 }
 
-// The names are read from the headers the open has already parsed: no data is unpacked.
-// Two property reads per item, straight from the library's archive object, into one
+// The names and sizes are read from the headers the open has already parsed: no data is
+// unpacked. Three property reads per item, straight from the library's archive object, into one
 // buffer, so a large archive costs little more than its open.
 void ReadFileNames(I7zReader& reader, uint32_t count, TFileNameList& files)
 {
@@ -72,15 +72,18 @@ void ReadFileNames(I7zReader& reader, uint32_t count, TFileNameList& files)
         ClearPropVariant(v);
         if (folder)
             continue;
+        archive->GetProperty(i, kpidSize, &v);
+        const uint64_t size = v.vt == kVT_UI8 ? v.uhVal : v.vt == kVT_UI4 ? v.ulVal : 0;
+        ClearPropVariant(v);
         archive->GetProperty(i, kpidPath, &v);
         const wchar_t* path = v.vt == kVT_BSTR ? v.bstrVal : nullptr;
         if (AppendPlainPath(path, files.Text())) {
-            files.End();
+            files.End(size);
             continue;
         }
         files.Drop();
         if (path && MakeSafeRelativePath(path, relative) && !relative.empty())
-            files.Add(WideToSystem(relative));
+            files.Add(WideToSystem(relative), size);
     }
     ClearPropVariant(v);
 }

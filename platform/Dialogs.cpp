@@ -32,13 +32,21 @@ TMsgResult ShowMessageBox(const QString& text, TMsgButtons buttons)
 {
     if (MessageHandler())
         return MessageHandler()(text, buttons);
-    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Setup"), text,
-                    buttons == TMsgButtons::YesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok,
-                    QApplication::activeWindow());
+    QMessageBox::StandardButtons standard = QMessageBox::Ok;
+    if (buttons == TMsgButtons::YesNo)
+        standard = QMessageBox::Yes | QMessageBox::No;
+    else if (buttons == TMsgButtons::RetryCancelIgnore)
+        standard = QMessageBox::Retry | QMessageBox::Cancel | QMessageBox::Ignore;
+    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Setup"), text, standard, QApplication::activeWindow());
     const int r = box.exec();
-    if (buttons == TMsgButtons::Ok)
-        return TMsgResult::Ok;
-    return r == QMessageBox::Yes ? TMsgResult::Yes : TMsgResult::No;
+    switch (buttons) {
+    case TMsgButtons::Ok: return TMsgResult::Ok;
+    case TMsgButtons::YesNo: return r == QMessageBox::Yes ? TMsgResult::Yes : TMsgResult::No;
+    case TMsgButtons::RetryCancelIgnore:
+        // Closing the box counts as Cancel.
+        return r == QMessageBox::Retry ? TMsgResult::Retry : r == QMessageBox::Ignore ? TMsgResult::Ignore : TMsgResult::Cancel;
+    }
+    return TMsgResult::Cancel;
 }
 
 void ShowDetailsBox(const QString& text, const QString& details)

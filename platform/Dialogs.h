@@ -9,8 +9,8 @@ class QWidget;
 
 // Every message box, folder dialog and modal show of the program passes through here, so
 // tests can answer them.
-enum class TMsgButtons { Ok, YesNo };
-enum class TMsgResult { Ok, Yes, No };
+enum class TMsgButtons { Ok, YesNo, RetryCancelIgnore };
+enum class TMsgResult { Ok, Yes, No, Retry, Cancel, Ignore };
 
 using TMessageBoxHandler = std::function<TMsgResult(const QString& text, TMsgButtons buttons)>;
 using TFolderDialogHandler = std::function<bool(const QString& title, QString& folder)>;

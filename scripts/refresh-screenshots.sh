@@ -6,12 +6,12 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 export QT_QPA_PLATFORM=offscreen
 [ -f build/build.ninja ] || bash scripts/build.sh
-cmake --build build --target test_mainwindow test_navigation test_worker test_update_gui
+cmake --build build --target test_mainwindow test_navigation test_precheck test_worker test_update_gui
 
 shots=build/screenshots
 rm -rf "$shots"
 ctest --test-dir build --output-on-failure \
-  -R '^(app\.test_mainwindow|app\.test_navigation|worker|UpdateCheck\.NewerBuildFillsTheNoticeAndShowsTheButton)$'
+  -R '^(app\.test_mainwindow|app\.test_navigation|app\.test_precheck|worker|UpdateCheck\.NewerBuildFillsTheNoticeAndShowsTheButton)$'
 
 # docs name <- name the tests give
 pictures=(
@@ -22,6 +22,7 @@ pictures=(
   page4-en:worker/worker_done_en page4-ru:worker/worker_done_ru
   notice-en:update_notice_en notice-ru:update_notice_ru
   error-en:error-en error-ru:error-ru
+  preview-en:files-preview-en preview-ru:files-preview-ru
 )
 out=docs/screenshots
 mkdir -p "$out"

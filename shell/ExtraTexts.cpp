@@ -2,6 +2,8 @@
 
 #include "shell/LangTexts.h"
 
+#include <QStringList>
+
 const char* const ExtraTexts[ExtraTextRows][2] = {
     /* etUninstallButton */ {"Удалить установленное...", "Uninstall mods..."},
     /* etUninstallQuestion */
@@ -41,6 +43,20 @@ const char* const ExtraTexts[ExtraTextRows][2] = {
     /* etOutsideHeading */
     {"Оставлены, потому что путь к ним ведет по ссылке за пределы папки:",
      "Kept because the way to them leads through a link out of the folder:"},
+    /* etSpaceNeeded */ {"Нужно места: %1", "Space needed: %1"},
+    /* etSpaceFree */ {"Свободно на диске: %1", "Free disk space: %1"},
+    /* etSpaceShort */
+    {"Недостаточно места на диске для установки в папку:\n%1\n\nНужно: %2\nСвободно: %3",
+     "There is not enough disk space to install into this folder:\n%1\n\nNeeded: %2\nFree: %3"},
+    /* etReadOnlyTarget */
+    {"Папка находится на диске, доступном только для чтения:\n%1",
+     "This folder is on a read-only file system:\n%1"},
+    /* etGameRunning */
+    {"Игра запущена:\n%1\n\nЗакройте ее и нажмите \"Повторить\". Файлы, измененные при запущенной игре, "
+     "она подхватит наполовину или не подхватит вовсе. \"Пропустить\" продолжит на ваш страх и риск.",
+     "The game is running:\n%1\n\nClose it and press Retry. Files changed while the game runs are picked up "
+     "half-way or not at all. Ignore goes on at your own risk."},
+    /* etSizeUnits */ {"байт|КБ|МБ|ГБ|ТБ", "bytes|KB|MB|GB|TB"},
 };
 
 QString ExtraText(TExtraText row)
@@ -48,6 +64,23 @@ QString ExtraText(TExtraText row)
     if (row < 0 || row >= ExtraTextRows)
         return {};
     return QString::fromUtf8(ExtraTexts[row][LangIndex == 0 ? 0 : 1]);
+}
+
+QString SizeText(unsigned long long bytes)
+{
+    const QStringList units = ExtraText(etSizeUnits).split(QLatin1Char('|'));
+    if (bytes < 1024 || units.size() < 5)
+        return QString::number(bytes) + QLatin1Char(' ') + (bytes == 1 && LangIndex != 0 ? QStringLiteral("byte") : units.value(0));
+    double value = static_cast<double>(bytes);
+    int unit = 0;
+    while (value >= 1024 && unit < 4) {
+        value /= 1024;
+        ++unit;
+    }
+    QString number = QString::number(value, 'f', value < 10 ? 1 : 0);
+    if (LangIndex == 0)
+        number.replace(QLatin1Char('.'), QLatin1Char(','));
+    return number + QLatin1Char(' ') + units[unit];
 }
 
 QString FilesCountText(unsigned long long count)

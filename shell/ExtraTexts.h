@@ -27,6 +27,12 @@ enum TExtraText {
     etFolderBusy,
     etOutside,
     etOutsideHeading,
+    etSpaceNeeded,
+    etSpaceFree,
+    etSpaceShort,
+    etReadOnlyTarget,
+    etGameRunning,
+    etSizeUnits,
     ExtraTextRows
 };
 
@@ -34,5 +40,7 @@ extern const char* const ExtraTexts[ExtraTextRows][2];
 
 // The row in the current language (LangIndex).
 QString ExtraText(TExtraText row);
+// A byte count in the unit that suits it ("12.3 MB"), in the current language.
+QString SizeText(unsigned long long bytes);
 // "%1 files" with the noun in the form the number asks for in the current language.
 QString FilesCountText(unsigned long long count);

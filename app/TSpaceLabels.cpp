@@ -1,0 +1,74 @@
+#include "app/TSpaceLabels.h"
+
+#include "shell/ExtraTexts.h"
+#include "app/IWizardForm.h"
+#include "app/TJournalControls.h"
+#include "catalogue/TSpaceEstimate.h"
+#include "platform/TDiskSpace.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+
+TSpaceLabels::TSpaceLabels(IWizardForm& form, const TJournalControls& journal)
+    : QObject(form.Controls().Window), FForm(form), FJournal(journal)
+{
+    LSpaceNeeded = new QLabel(form.Controls().FilesPage);
+    LSpaceNeeded->setObjectName(QStringLiteral("LSpaceNeeded"));
+    LSpaceNeeded->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    LSpaceNeeded->hide();
+
+    LFreeSpace = new QLabel(form.Controls().PathPage);
+    LFreeSpace->setObjectName(QStringLiteral("LFreeSpace"));
+    LFreeSpace->setGeometry(form.Scaled(59), form.Scaled(240), form.Scaled(529), form.Scaled(17));
+    LFreeSpace->hide();
+
+    connect(form.Controls().Folder, &QLineEdit::textChanged, this, [this] { UpdateFree(); });
+}
+
+void TSpaceLabels::ApplyLanguage()
+{
+    UpdateNeeded();
+    UpdateFree();
+}
+
+void TSpaceLabels::ScheduleNeeded()
+{
+    if (FPending)
+        return;
+    FPending = true;
+    QTimer::singleShot(0, this, [this] {
+        if (FPending)
+            UpdateNeeded();
+    });
+}
+
+void TSpaceLabels::UpdateNeeded()
+{
+    FPending = false;
+    const tFilesArray files = FForm.CheckedItemList();
+    if (files.empty()) {
+        LSpaceNeeded->hide();
+        return;
+    }
+    LSpaceNeeded->setText(ExtraText(etSpaceNeeded).arg(SizeText(TSpaceEstimate::SelectionSize(FJournal.Listings, files))));
+    // Between "Hide inaccessible files" and "Last selection", whichever of them shows.
+    const int left = FForm.Scaled(250);
+    const int right = FJournal.BRestoreSel->isVisibleTo(FForm.Controls().FilesPage) ? FJournal.BRestoreSel->geometry().left() - FForm.Scaled(8)
+                                                                       : FForm.Scaled(636);
+    LSpaceNeeded->setGeometry(left, FForm.Scaled(391), right - left, FForm.Scaled(17));
+    LSpaceNeeded->show();
+}
+
+void TSpaceLabels::UpdateFree()
+{
+    const std::string dir = FForm.Controls().Folder->text().toStdString();
+    const TFileSystemSpace space = dir.empty() ? TFileSystemSpace() : TDiskSpace::Query(dir);
+    if (!space.Known) {
+        LFreeSpace->hide();
+        return;
+    }
+    LFreeSpace->setText(ExtraText(etSpaceFree).arg(SizeText(space.Free)));
+    LFreeSpace->show();
+}
