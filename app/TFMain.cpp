@@ -265,7 +265,9 @@ void TFMain::CreateControls()
     BRestoreSel = Journal->BRestoreSel;
     LConflicts = Journal->LConflicts;
     setTabOrder(BChDir, BUninstall);
-    setTabOrder(CBEmptyFilesHide, BRestoreSel);
+    setTabOrder(CBEmptyFilesHide, Journal->BSaveSel);
+    setTabOrder(Journal->BSaveSel, Journal->BLoadSel);
+    setTabOrder(Journal->BLoadSel, BRestoreSel);
 
     connect(BNext, &QPushButton::clicked, this, [this] { BNextClick(); });
     connect(BBack, &QPushButton::clicked, this, [this] { BBackClick(); });

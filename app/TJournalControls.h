@@ -23,6 +23,9 @@ public:
 
     QPushButton* BUninstall = nullptr;
     QPushButton* BRestoreSel = nullptr;
+    // "Save selection..." and "Load selection...", beside "Last selection".
+    QPushButton* BSaveSel = nullptr;
+    QPushButton* BLoadSel = nullptr;
     QLabel* LConflicts = nullptr;
     // Filled by the catalogue build: the files of every usable archive.
     TArchiveListings Listings;
@@ -38,10 +41,14 @@ public:
 
     void BUninstallClick();
     void BRestoreSelClick();
+    void BSaveSelClick();
+    void BLoadSelClick();
 
 private:
     void PlaceConflictNote();
     bool SelectionMatchesTree() const;
+    // Ticks exactly these catalogue items, as the user's own toggles would.
+    void ApplySelection(const std::vector<std::string>& items);
 
     TFMain* FForm;
     std::vector<std::string> FLastSelection;
