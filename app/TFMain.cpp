@@ -270,7 +270,9 @@ void TFMain::CreateControls()
     BRestoreSel = Journal->BRestoreSel;
     LConflicts = Journal->LConflicts;
     setTabOrder(BChDir, BUninstall);
-    setTabOrder(CBEmptyFilesHide, BRestoreSel);
+    setTabOrder(CBEmptyFilesHide, Journal->BSaveSel);
+    setTabOrder(Journal->BSaveSel, Journal->BLoadSel);
+    setTabOrder(Journal->BLoadSel, BRestoreSel);
 
     Space = new TSpaceLabels(*this, *Journal);
     LSpaceNeeded = Space->LSpaceNeeded;

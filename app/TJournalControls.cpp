@@ -1,13 +1,17 @@
 #include "app/TJournalControls.h"
 
-#include "shell/ExtraTexts.h"
+#include "app/CommandTexts.h"
 #include "app/IWizardForm.h"
 #include "app/TInstallChecks.h"
+#include "shell/ExtraTexts.h"
+#include "shell/LangTexts.h"
 #include "archive/EJournalError.h"
 #include "archive/TJournalStore.h"
 #include "archive/TUninstaller.h"
+#include "catalogue/TCatalogueSelection.h"
 #include "catalogue/TCheckTreeView.h"
 #include "catalogue/TConflictFinder.h"
+#include "catalogue/TSelectionFile.h"
 #include "catalogue/TTreeNode.h"
 #include "catalogue/TTreeNodes.h"
 #include "platform/Dialogs.h"
@@ -49,6 +53,18 @@ TJournalControls::TJournalControls(IWizardForm& form) : QObject(form.Controls().
     BRestoreSel->setAutoDefault(false);
     BRestoreSel->hide();
 
+    // Between the hiding box and "Last selection"; hidden while the tree has nothing to tick.
+    BSaveSel = new QPushButton(form.Controls().FilesPage);
+    BSaveSel->setObjectName(QStringLiteral("BSaveSel"));
+    BSaveSel->setGeometry(form.Scaled(258), form.Scaled(387), form.Scaled(110), form.Scaled(25));
+    BSaveSel->setAutoDefault(false);
+    BSaveSel->hide();
+    BLoadSel = new QPushButton(form.Controls().FilesPage);
+    BLoadSel->setObjectName(QStringLiteral("BLoadSel"));
+    BLoadSel->setGeometry(form.Scaled(372), form.Scaled(387), form.Scaled(110), form.Scaled(25));
+    BLoadSel->setAutoDefault(false);
+    BLoadSel->hide();
+
     LConflicts = new QLabel(form.Controls().FilesPage);
     LConflicts->setObjectName(QStringLiteral("LConflicts"));
     LConflicts->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -57,6 +73,8 @@ TJournalControls::TJournalControls(IWizardForm& form) : QObject(form.Controls().
 
     connect(BUninstall, &QPushButton::clicked, this, [this] { BUninstallClick(); });
     connect(BRestoreSel, &QPushButton::clicked, this, [this] { BRestoreSelClick(); });
+    connect(BSaveSel, &QPushButton::clicked, this, [this] { BSaveSelClick(); });
+    connect(BLoadSel, &QPushButton::clicked, this, [this] { BLoadSelClick(); });
     connect(form.Controls().Folder, &QLineEdit::textChanged, this, [this] { UpdateUninstallButton(); });
     form.Controls().Tree->OnStateChange = [this](QObject*, TTreeNode*, TCheckState) { ScheduleConflicts(); };
 }
@@ -65,6 +83,8 @@ void TJournalControls::ApplyLanguage()
 {
     BUninstall->setText(ExtraText(etUninstallButton));
     BRestoreSel->setText(ExtraText(etRestoreSelection));
+    BSaveSel->setText(CommandText(ctSaveSelection));
+    BLoadSel->setText(CommandText(ctLoadSelection));
     if (LConflicts->isVisible() || !FConflictText.isEmpty())
         UpdateConflicts();
 }
@@ -75,6 +95,11 @@ void TJournalControls::CatalogueBuilt()
     if (FForm.Controls().Tree->Items()->Count() > 0)
         TJournalStore().LastSelection(ProgramFolder(), FLastSelection);
     BRestoreSel->setVisible(SelectionMatchesTree());
+    bool tickable = false;
+    for (TTreeNode* n = FForm.Controls().Tree->Items()->GetFirstNode(); n && !tickable; n = n->GetNext())
+        tickable = n->Level() > 0 && n->StateIndex() >= csUnchecked && n->StateIndex() <= csGrayed;
+    BSaveSel->setVisible(tickable);
+    BLoadSel->setVisible(tickable);
     UpdateConflicts();
 }
 
@@ -92,22 +117,81 @@ bool TJournalControls::SelectionMatchesTree() const
 
 void TJournalControls::BRestoreSelClick()
 {
+    ApplySelection(FLastSelection);
+}
+
+void TJournalControls::ApplySelection(const std::vector<std::string>& items)
+{
     TCheckTreeView* tree = FForm.Controls().Tree;
-    const std::set<std::string> wanted(FLastSelection.begin(), FLastSelection.end());
-    auto isWanted = [&wanted](TTreeNode* n) {
-        return n->Level() > 0 && wanted.count(CataloguePath(n).toStdString()) > 0;
-    };
-    // Untick first, then tick through the user's own toggle, so radio partners go off.
-    for (TTreeNode* n = tree->Items()->GetFirstNode(); n; n = n->GetNext()) {
-        if (n->Level() > 0 && n->StateIndex() == csChecked && !isWanted(n))
-            tree->SetNodeState(n, csUnchecked);
-    }
-    for (TTreeNode* n = tree->Items()->GetFirstNode(); n; n = n->GetNext()) {
-        if (isWanted(n) && (n->StateIndex() == csUnchecked || n->StateIndex() == csGrayed))
-            tree->ToggleNode(n);
-    }
+    TCatalogueSelection(*tree->Items(), tree->RadioStates).Apply(items, *tree, [tree](TTreeNode* n) { tree->ToggleNode(n); });
     tree->viewport()->update();
     UpdateConflicts();
+}
+
+void TJournalControls::BSaveSelClick()
+{
+    TCheckTreeView* tree = FForm.Controls().Tree;
+    const std::vector<std::string> items = TCatalogueSelection(*tree->Items(), tree->RadioStates).Checked();
+    if (items.empty()) {
+        ShowMessageBox(QString::fromUtf8(LangText(ltNothingSelected)));
+        return;
+    }
+    QString path = QString::fromStdString(ProgramFolder()) + QStringLiteral("Setup.selection");
+    const QString title = CommandText(ctSaveSelection).remove(QStringLiteral("..."));
+    if (!ShowFileDialog(TFileDialogKind::Save, title, CommandText(ctSelectionFilter), path))
+        return;
+    if (!TSelectionFile::Write(path.toStdString(), items))
+        ShowMessageBox(CommandText(ctSelectionNotSaved).arg(path));
+}
+
+void TJournalControls::BLoadSelClick()
+{
+    QString path = QString::fromStdString(ProgramFolder());
+    const QString title = CommandText(ctLoadSelection).remove(QStringLiteral("..."));
+    if (!ShowFileDialog(TFileDialogKind::Open, title, CommandText(ctSelectionFilter), path))
+        return;
+    std::vector<std::string> items;
+    try {
+        items = TSelectionFile::Read(path.toStdString());
+    } catch (const ESelectionFileError& e) {
+        using K = ESelectionFileError::TKind;
+        switch (e.Kind) {
+        case K::TooLarge: ShowMessageBox(CommandText(ctSelectionTooLarge).arg(path)); break;
+        case K::Binary: ShowMessageBox(CommandText(ctSelectionBinary).arg(path)); break;
+        case K::OtherFormat:
+            ShowMessageBox(CommandText(ctSelectionFormat).arg(path, QString::fromUtf8(TSelectionFile::FormatLine)));
+            break;
+        default: ShowMessageBox(CommandText(ctSelectionUnreadable).arg(path, QString::fromUtf8(e.what()))); break;
+        }
+        return;
+    }
+    TCheckTreeView* tree = FForm.Controls().Tree;
+    const TSelectionCheck check = TCatalogueSelection(*tree->Items(), tree->RadioStates).Check(items);
+    ApplySelection(items);
+    if (check.Clean())
+        return;
+    // What the file names but the tree cannot take is listed, never dropped unseen.
+    QStringList details;
+    auto section = [&details](const QString& heading, const QStringList& lines) {
+        if (lines.isEmpty())
+            return;
+        if (!details.isEmpty())
+            details << QString();
+        details << heading << lines;
+    };
+    auto strings = [](const std::vector<std::string>& v) {
+        QStringList l;
+        for (const std::string& s : v)
+            l << QStringLiteral("    ") + QString::fromStdString(s);
+        return l;
+    };
+    section(CommandText(ctLoadedUnknown), strings(check.Unknown));
+    section(CommandText(ctLoadedUnavailable), strings(check.Unavailable));
+    QStringList clashes;
+    for (const auto& [first, second] : check.Clashes)
+        clashes << QStringLiteral("    ") + QString::fromStdString(first) + QStringLiteral(" / ") + QString::fromStdString(second);
+    section(CommandText(ctLoadedClash), clashes);
+    ShowDetailsBox(CommandText(ctLoadedPartly), details.join(QLatin1Char('\n')));
 }
 
 void TJournalControls::ScheduleConflicts()
@@ -158,12 +242,19 @@ void TJournalControls::UpdateConflicts()
     LConflicts->show();
 }
 
+void TJournalControls::SetHeadingRight(int right)
+{
+    FHeadingRight = right;
+    if (LConflicts->isVisibleTo(FForm.Controls().FilesPage))
+        PlaceConflictNote();
+}
+
 void TJournalControls::PlaceConflictNote()
 {
     // On the heading's line, right of it, up to the tree's right edge.
     const QRect heading = FForm.Controls().FilesHeading->geometry();
     const int left = std::max(FForm.Scaled(240), heading.right() + FForm.Scaled(12));
-    const int right = FForm.Scaled(636);
+    const int right = FHeadingRight >= 0 ? FHeadingRight : FForm.Scaled(636);
     LConflicts->setGeometry(left, heading.top(), std::max(0, right - left), heading.height());
     LConflicts->setText(LConflicts->fontMetrics().elidedText(FConflictText, Qt::ElideMiddle, LConflicts->width()));
 }

@@ -23,6 +23,9 @@ public:
 
     QPushButton* BUninstall = nullptr;
     QPushButton* BRestoreSel = nullptr;
+    // "Save selection..." and "Load selection...", beside "Last selection".
+    QPushButton* BSaveSel = nullptr;
+    QPushButton* BLoadSel = nullptr;
     QLabel* LConflicts = nullptr;
     // Filled by the catalogue build: the files of every usable archive.
     TArchiveListings Listings;
@@ -38,13 +41,21 @@ public:
 
     void BUninstallClick();
     void BRestoreSelClick();
+    void BSaveSelClick();
+    void BLoadSelClick();
+
+    // Where the heading line's note must end (something else may stand right of it).
+    void SetHeadingRight(int right);
 
 private:
     void PlaceConflictNote();
     bool SelectionMatchesTree() const;
+    // Ticks exactly these catalogue items, as the user's own toggles would.
+    void ApplySelection(const std::vector<std::string>& items);
 
     IWizardForm& FForm;
     std::vector<std::string> FLastSelection;
     QString FConflictText;
     bool FConflictsPending = false;
+    int FHeadingRight = -1;  // -1: the tree's right edge
 };

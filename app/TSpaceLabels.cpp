@@ -11,7 +11,7 @@
 #include <QPushButton>
 #include <QTimer>
 
-TSpaceLabels::TSpaceLabels(IWizardForm& form, const TJournalControls& journal)
+TSpaceLabels::TSpaceLabels(IWizardForm& form, TJournalControls& journal)
     : QObject(form.Controls().Window), FForm(form), FJournal(journal)
 {
     LSpaceNeeded = new QLabel(form.Controls().FilesPage);
@@ -50,15 +50,17 @@ void TSpaceLabels::UpdateNeeded()
     const tFilesArray files = FForm.CheckedItemList();
     if (files.empty()) {
         LSpaceNeeded->hide();
+        FJournal.SetHeadingRight(FForm.Scaled(636));
         return;
     }
     LSpaceNeeded->setText(ExtraText(etSpaceNeeded).arg(SizeText(TSpaceEstimate::SelectionSize(FJournal.Listings, files))));
-    // Between "Hide inaccessible files" and "Last selection", whichever of them shows.
-    const int left = FForm.Scaled(250);
-    const int right = FJournal.BRestoreSel->isVisibleTo(FForm.Controls().FilesPage) ? FJournal.BRestoreSel->geometry().left() - FForm.Scaled(8)
-                                                                       : FForm.Scaled(636);
-    LSpaceNeeded->setGeometry(left, FForm.Scaled(391), right - left, FForm.Scaled(17));
+    // On the heading's line, at the tree's right edge; the note on clashing archives keeps left of it.
+    const QRect heading = FForm.Controls().FilesHeading->geometry();
+    const int right = FForm.Scaled(636);
+    const int width = LSpaceNeeded->fontMetrics().horizontalAdvance(LSpaceNeeded->text()) + FForm.Scaled(4);
+    LSpaceNeeded->setGeometry(right - width, heading.top(), width, heading.height());
     LSpaceNeeded->show();
+    FJournal.SetHeadingRight(right - width - FForm.Scaled(12));
 }
 
 void TSpaceLabels::UpdateFree()

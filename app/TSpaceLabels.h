@@ -12,7 +12,7 @@ class TSpaceLabels : public QObject {
     Q_OBJECT
 
 public:
-    TSpaceLabels(IWizardForm& form, const TJournalControls& journal);
+    TSpaceLabels(IWizardForm& form, TJournalControls& journal);
 
     QLabel* LSpaceNeeded = nullptr;
     QLabel* LFreeSpace = nullptr;
@@ -25,6 +25,6 @@ public:
 
 private:
     IWizardForm& FForm;
-    const TJournalControls& FJournal;
+    TJournalControls& FJournal;
     bool FPending = false;
 };

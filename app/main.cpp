@@ -1,10 +1,14 @@
 #include "app/ResourceStaging.h"
+#include "app/TCommandLine.h"
+#include "app/TCommandRunner.h"
 #include "app/TFMain.h"
 #include "platform/ExecutablePath.h"
+#include "platform/FileSystem.h"
 #include "update/SelfUpdateHooks.h"
 #include "update/TfUpdMess.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 
 #include <cstdlib>
 
@@ -13,8 +17,22 @@ int main(int argc, char** argv)
     AdoptLauncherPath();
     // Before anything is started that could inherit it.
     AdoptUpdateStartPipe();
+    // Paths given on the command line are meant from where the program was started.
+    const std::string startFolder = GetCurrentDir();
     // Before anything resolves a bare file name.
     EnterProgramFolder();
+    if (TCommandLine::Wanted(argc, argv)) {
+        // No window and no display; never a self-update.
+        int rc;
+        {
+            QCoreApplication app(argc, argv);
+            QCoreApplication::setApplicationName(QStringLiteral("Setup"));
+            rc = TCommandRunner::Main(argc, argv, startFolder);
+        }
+        ConfirmUpdateStarted();
+        std::fflush(nullptr);
+        std::_Exit(rc);
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Setup"));
     QApplication::setApplicationDisplayName(QStringLiteral("Setup"));

@@ -115,8 +115,10 @@ void ThUnPackFiles::Execute()
         }
     } catch (...) {
         // Every failure ends the installation alike; the error's own text is not shown.
+        // An archive stopped because the user cancelled (the program ending stops the
+        // extraction) was cancelled, not failed.
         if (FRecorder)
-            FRecorder->Finish("failed");
+            FRecorder->Finish(InstallFinished || ApplicationQuitting() ? "cancelled" : "failed");
         StopFileBar();
         ThPBFUpdate::WaitUntilNoneLive(UpdaterEndLimit);
         try {

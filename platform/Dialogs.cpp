@@ -26,6 +26,11 @@ TDetailsBoxHandler& DetailsHandler()
     static TDetailsBoxHandler h;
     return h;
 }
+TFileDialogHandler& FileHandler()
+{
+    static TFileDialogHandler h;
+    return h;
+}
 }
 
 TMsgResult ShowMessageBox(const QString& text, TMsgButtons buttons)
@@ -82,6 +87,19 @@ bool ShowFolderDialog(const QString& title, QString& folder)
     return true;
 }
 
+bool ShowFileDialog(TFileDialogKind kind, const QString& title, const QString& filter, QString& path)
+{
+    if (FileHandler())
+        return FileHandler()(kind, title, filter, path);
+    const QString chosen = kind == TFileDialogKind::Open
+                               ? QFileDialog::getOpenFileName(QApplication::activeWindow(), title, path, filter)
+                               : QFileDialog::getSaveFileName(QApplication::activeWindow(), title, path, filter);
+    if (chosen.isEmpty())
+        return false;
+    path = chosen;
+    return true;
+}
+
 int ShowModal(QDialog* dialog)
 {
     if (ModalHandler())
@@ -107,4 +125,9 @@ void SetModalHandler(TModalHandler handler)
 void SetDetailsBoxHandler(TDetailsBoxHandler handler)
 {
     DetailsHandler() = std::move(handler);
+}
+
+void SetFileDialogHandler(TFileDialogHandler handler)
+{
+    FileHandler() = std::move(handler);
 }

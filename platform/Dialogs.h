@@ -16,6 +16,9 @@ using TMessageBoxHandler = std::function<TMsgResult(const QString& text, TMsgBut
 using TFolderDialogHandler = std::function<bool(const QString& title, QString& folder)>;
 using TModalHandler = std::function<int(QDialog* dialog)>;
 using TDetailsBoxHandler = std::function<void(const QString& text, const QString& details)>;
+enum class TFileDialogKind { Open, Save };
+using TFileDialogHandler =
+    std::function<bool(TFileDialogKind kind, const QString& title, const QString& filter, QString& path)>;
 
 // Caption "Setup", no icon.
 TMsgResult ShowMessageBox(const QString& text, TMsgButtons buttons = TMsgButtons::Ok);
@@ -27,8 +30,12 @@ void ShowErrorBox(const QString& text);
 // Directories only; true and the chosen folder when confirmed.
 bool ShowFolderDialog(const QString& title, QString& folder);
 int ShowModal(QDialog* dialog);
+// A file to open or to save (the save dialog asks before replacing); true and its path
+// when confirmed. filter in QFileDialog's form.
+bool ShowFileDialog(TFileDialogKind kind, const QString& title, const QString& filter, QString& path);
 
 void SetMessageBoxHandler(TMessageBoxHandler handler);   // empty restores the real one
 void SetFolderDialogHandler(TFolderDialogHandler handler);
 void SetModalHandler(TModalHandler handler);
 void SetDetailsBoxHandler(TDetailsBoxHandler handler);
+void SetFileDialogHandler(TFileDialogHandler handler);
