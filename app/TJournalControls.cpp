@@ -85,6 +85,7 @@ void TJournalControls::ApplyLanguage()
     BRestoreSel->setText(ExtraText(etRestoreSelection));
     BSaveSel->setText(CommandText(ctSaveSelection));
     BLoadSel->setText(CommandText(ctLoadSelection));
+    PlaceSelectionButtons();
     if (LConflicts->isVisible() || !FConflictText.isEmpty())
         UpdateConflicts();
 }
@@ -100,7 +101,20 @@ void TJournalControls::CatalogueBuilt()
         tickable = n->Level() > 0 && n->StateIndex() >= csUnchecked && n->StateIndex() <= csGrayed;
     BSaveSel->setVisible(tickable);
     BLoadSel->setVisible(tickable);
+    PlaceSelectionButtons();
     UpdateConflicts();
+}
+
+void TJournalControls::PlaceSelectionButtons()
+{
+    // Right to left from "Last selection" (or the tree's edge), each as wide as its text needs.
+    int right = BRestoreSel->isVisibleTo(FForm.Controls().FilesPage) ? BRestoreSel->geometry().left() - FForm.Scaled(4)
+                                                                      : FForm.Scaled(636);
+    for (QPushButton* b : {BLoadSel, BSaveSel}) {
+        const int width = std::max(FForm.Scaled(110), b->sizeHint().width());
+        b->setGeometry(right - width, FForm.Scaled(387), width, FForm.Scaled(25));
+        right -= width + FForm.Scaled(4);
+    }
 }
 
 bool TJournalControls::SelectionMatchesTree() const

@@ -49,6 +49,7 @@ public:
 
 private:
     void PlaceConflictNote();
+    void PlaceSelectionButtons();
     bool SelectionMatchesTree() const;
     // Ticks exactly these catalogue items, as the user's own toggles would.
     void ApplySelection(const std::vector<std::string>& items);
