@@ -111,13 +111,8 @@ std::wstring DecodeLegacyZipName(const std::wstring& libraryName, bool libraryRe
     return FromBytes(bytes);
 }
 
-bool CharacteristicsNameUnicode(const std::wstring& characteristics, const std::wstring& libraryName,
-                                bool libraryReadsUtf8)
+bool CharacteristicsHave(const std::wstring& characteristics, const std::wstring& word)
 {
-    bool rawStandIns = false;
-    if (libraryReadsUtf8)
-        for (wchar_t c : libraryName)
-            rawStandIns = rawStandIns || (c >= 0xEF80 && c <= 0xEFFF);
     size_t i = 0;
     const size_t n = characteristics.size();
     while (i < n) {
@@ -126,8 +121,7 @@ bool CharacteristicsNameUnicode(const std::wstring& characteristics, const std::
         size_t end = i;
         while (end < n && characteristics[end] != L' ')
             ++end;
-        const std::wstring word = characteristics.substr(i, end - i);
-        if (word == L"UTF8" || (word == L"up" && !rawStandIns))
+        if (end > i && characteristics.compare(i, end - i, word) == 0)
             return true;
         i = end;
     }

@@ -12,10 +12,6 @@
 // U+EF80-U+EFFF. Otherwise: one character per byte, U+0000-U+00FF.
 std::wstring DecodeLegacyZipName(const std::wstring& libraryName, bool libraryReadsUtf8);
 
-// Whether a zip item's characteristics text (names separated by blanks) says that the
-// library read the name as Unicode: the UTF-8 flag ("UTF8") or Info-ZIP's Unicode path
-// field ("up"). The library lists "up" also when it rejected the field (its CRC does not
-// match the raw name) and fell back to the raw bytes: with libraryReadsUtf8, a name holding
-// the stand-ins of bytes that are not UTF-8 (U+EF80-U+EFFF) came from those bytes.
-bool CharacteristicsNameUnicode(const std::wstring& characteristics, const std::wstring& libraryName,
-                                bool libraryReadsUtf8);
+// Whether a zip item's characteristics text (names separated by blanks) holds the word:
+// "UTF8" for the UTF-8 flag, "up" for Info-ZIP's Unicode path field.
+bool CharacteristicsHave(const std::wstring& characteristics, const std::wstring& word);

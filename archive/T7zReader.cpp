@@ -16,6 +16,7 @@
 #include "archive/TLzma2Blocks.h"
 #include "archive/TRarEndCheck.h"
 #include "archive/TVolumeName.h"
+#include "archive/TZipUnicodePath.h"
 #include "archive/TItemWriter.h"
 #include "archive/TProgressSum.h"
 #include "archive/TWriterFeed.h"
@@ -445,10 +446,36 @@ std::wstring T7zReader::ReadText(uint32_t index, TPropId propId)
 std::wstring T7zReader::ItemText(uint32_t index, TPropId propId)
 {
     std::wstring s = ReadText(index, propId);
-    if (FormatId == CLSID_FormatZip && HasNonAscii(s) &&
-        !CharacteristicsNameUnicode(ReadText(index, kpidCharacts), s, LibraryReadsUtf8))
+    if (FormatId != CLSID_FormatZip || !HasNonAscii(s))
+        return s;
+    const std::wstring characteristics = ReadText(index, kpidCharacts);
+    if (CharacteristicsHave(characteristics, L"UTF8"))
+        return s;
+    if (!CharacteristicsHave(characteristics, L"up") || UnicodePathRejected(index))
         s = DecodeLegacyZipName(s, LibraryReadsUtf8);
     return s;
+}
+
+// The library lists the Unicode path field also when it refused it; its local header says.
+bool T7zReader::UnicodePathRejected(uint32_t index)
+{
+    if (ArchiveFileName.empty())
+        return false;
+    TPropVariant v;
+    LibraryArchive()->GetArchiveProperty(kpidOffset, &v);
+    bool present = false;
+    const uint64_t start = VariantNumber(v, present);
+    ReadProperty(index, kpidOffset, v);
+    const uint64_t local = VariantNumber(v, present);
+    ClearPropVariant(v);
+    if (!present)
+        return false;
+    try {
+        std::unique_ptr<TFileStream> file = TFileStream::OpenRead(ArchiveFileName);
+        return file && TZipUnicodePath::Rejected(*file, start + local);
+    } catch (const Exception&) {
+        return false;
+    }
 }
 
 std::wstring T7zReader::ItemPath(uint32_t index)

@@ -156,6 +156,7 @@ private:
     std::string ItemLabel(uint32_t index) noexcept;
     // The writer's: makes the item's folder, telling the replace hook which ones it made.
     void EnsureFolder(const std::string& folder);
+    bool UnicodePathRejected(uint32_t index);
     // After an open: which part of a volume set the library asked for and did not get.
     void NoteMissingVolume();
     // Keeps the failure (in item order while a writer runs) and answers E_ABORT.
