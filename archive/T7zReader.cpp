@@ -12,6 +12,7 @@
 #include "archive/IItemReplaceHook.h"
 #include "archive/ItemPathCheck.h"
 #include "archive/LegacyZipName.h"
+#include "archive/TArchiveLoad.h"
 #include "archive/TLzma2Blocks.h"
 #include "archive/TRarEndCheck.h"
 #include "archive/TVolumeName.h"
@@ -603,7 +604,7 @@ uint64_t T7zReader::ItemDecoderMemory(uint32_t index)
 // else goes through one reader, in the archive's order.
 bool T7zReader::PlanTwoReaders(std::vector<uint32_t>& first, std::vector<uint32_t>& second)
 {
-    if (ArchiveFileName.empty() || PasswordFn || ProcessorCount() < 2 || ArchiveIsSolid())
+    if (ArchiveFileName.empty() || PasswordFn || !TArchiveLoad::CoreForSecondDecoder() || ArchiveIsSolid())
         return false;
     const uint32_t count = ItemCount();
     if (count < 2)
