@@ -13,6 +13,7 @@
 #include "archive/IItemReplaceHook.h"
 #include "archive/ItemPathCheck.h"
 #include "archive/LegacyZipName.h"
+#include "archive/TArchiveLoad.h"
 #include "archive/TLzma2Blocks.h"
 #include "archive/TRarEndCheck.h"
 #include "archive/TVolumeName.h"
@@ -636,7 +637,7 @@ uint64_t T7zReader::ItemDecoderMemory(uint32_t index)
 // else goes through one reader, in the archive's order.
 bool T7zReader::PlanTwoReaders(std::vector<uint32_t>& first, std::vector<uint32_t>& second)
 {
-    if (ArchiveFileName.empty() || PasswordFn || ProcessorCount() < 2 || ArchiveIsSolid())
+    if (ArchiveFileName.empty() || PasswordFn || !TArchiveLoad::CoreForSecondDecoder() || ArchiveIsSolid())
         return false;
     const uint32_t count = ItemCount();
     if (count < 2)
@@ -1172,19 +1173,14 @@ void T7zReader::AbandonFeed() noexcept
 
 void T7zReader::EnsureFolder(const std::string& folder)
 {
-    // The folders missing below the destination, deepest first, so the record can tell the
-    // ones this installation made from the player's own.
-    std::vector<std::string> missing;
-    if (ReplaceHook && folder.compare(0, ExtractFolder.size(), ExtractFolder) == 0) {
-        for (std::string f = folder; f.size() > ExtractFolder.size() && !DirectoryExists(f);
-             f = ExtractFilePath(f.substr(0, f.size() - 1)))
-            missing.push_back(f);
-    }
-    if (!ForceDirectories(folder))
+    // The record tells the folders this installation made from the player's own.
+    std::vector<std::string> made;
+    if (!ForceDirectoriesBelow(ExtractFolder, folder, made))
         return;  // a failure shows as the file creation's
     EnsuredFolder = folder;
-    for (auto it = missing.rbegin(); it != missing.rend(); ++it)
-        ReplaceHook->FolderCreated(it->substr(ExtractFolder.size(), it->size() - ExtractFolder.size() - 1));
+    if (ReplaceHook)
+        for (const std::string& m : made)
+            ReplaceHook->FolderCreated(m);
 }
 
 void T7zReader::OpenPendingFile(const std::string& itemPath, const std::string& relativePath,

@@ -4,10 +4,11 @@
 #include "shell/LangTexts.h"
 #include "shell/ShellState.h"
 #include "archive/ArchiveBinding.h"
+#include "archive/EArchiveError.h"
 #include "archive/TInstallRecorder.h"
+#include "archive/TPackInstall.h"
 #include "archive/ThPBFUpdate.h"
 #include "archive/UnpackProgress.h"
-#include "platform/Paths.h"
 
 #include <atomic>
 #include <chrono>
@@ -131,50 +132,32 @@ void ThUnPackFiles::Execute()
 
 void ThUnPackFiles::UnpackAll()
 {
-    // Declared first so it is released last, after the archive loop, on every way out.
-    I7zReaderPtr reader;
     Synchronize([this] { PrepareMainBar(); });
     Synchronize([this] { ResetFileBar(); });
     // What could not be recorded is installed all the same, as without a record.
     if (FRecorder && !FRecorder->Begin())
         FRecorder.reset();
-    for (std::size_t i = 0; i < Files.size(); ++i) {
-        const std::string& entry = Files[i];
-        FCurrentEntry = entry;
-        TGUID formatId;
-        if (!FormatIdForExtension(ExtractFileExt(entry), formatId))
-            throw EArchiveError("Unknown archive type: " + entry);
-        reader = CreateArchiveReader(formatId, LibPath);
-        reader->OpenArchiveFile(entry);
-        auto* self = static_cast<TThread*>(this);
-        reader->SetProgressSink(self, &OnArchiveProgress);
-        reader->SetWriteObserver(self, &OnArchiveWrite);
-
+    TPackInstall::TEvents events;
+    events.ArchiveStarts = [this](std::size_t i) {
+        FCurrentEntry = Files[i];
         FileBarStop = false;
         auto* updater = new ThPBFUpdate(true, FControls);
         updater->SetFreeOnTerminate(true);
         updater->Resume();
-
-        if (FRecorder) {
-            FRecorder->BeginArchive(i);
-            reader->SetReplaceHook(FRecorder.get());
-        }
-        reader->ExtractAllToFolder(TargetFolder);
-        if (FRecorder)
-            FRecorder->Flush();
-
+    };
+    events.ArchiveDone = [this](std::size_t) {
         Synchronize([this] { ResetFileBar(); });
         StopFileBar();
         ThPBFUpdate::WaitUntilNoneLive(UpdaterEndLimit);
-        reader->CloseArchive();
         Synchronize([this] { StepMainBar(); });
-        // A pending Exit question is answered before the cancel flag is read.
-        PassSuspendPoint();
-        if (InstallFinished || ApplicationQuitting()) {
-            if (FRecorder)
-                FRecorder->Finish(i + 1 == Files.size() ? "complete" : "cancelled");
-            return;
-        }
+    };
+    // A cancel confirmed by the user, or the application going away.
+    events.StopRequested = [] { return InstallFinished || ApplicationQuitting(); };
+    TPackInstall pack(Files, TargetFolder, LibPath, this, FRecorder.get(), std::move(events));
+    if (!pack.Run()) {
+        if (FRecorder)
+            FRecorder->Finish(pack.InPlace() == Files.size() ? "complete" : "cancelled");
+        return;
     }
     if (FRecorder)
         FRecorder->Finish("complete");

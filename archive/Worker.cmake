@@ -3,6 +3,8 @@
 add_library(setup_worker STATIC
   ${CMAKE_CURRENT_LIST_DIR}/ThUnPackFiles.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ThPBFUpdate.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/UnpackProgress.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/UnpackProgress.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/TPackInstall.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/TStagedArchive.cpp)
 target_include_directories(setup_worker PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(setup_worker PUBLIC setup_archive setup_journal setup_shell setup_platform Qt6::Core)

@@ -1,5 +1,7 @@
 #include "platform/FileSystem.h"
 
+#include "platform/Paths.h"
+
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -165,4 +167,20 @@ bool DeleteTree(const std::string& path)
         return true;
     ::nftw(path.c_str(), RemoveEntry, 16, FTW_DEPTH | FTW_PHYS);
     return !EntryExists(path);
+}
+
+bool ForceDirectoriesBelow(const std::string& root, const std::string& folder, std::vector<std::string>& made)
+{
+    made.clear();
+    std::vector<std::string> missing;  // deepest first
+    if (folder.compare(0, root.size(), root) == 0) {
+        for (std::string f = folder; f.size() > root.size() && !DirectoryExists(f);
+             f = ExtractFilePath(f.substr(0, f.size() - 1)))
+            missing.push_back(f);
+    }
+    if (!ForceDirectories(folder))
+        return false;
+    for (auto it = missing.rbegin(); it != missing.rend(); ++it)
+        made.push_back(it->substr(root.size(), it->size() - root.size() - 1));
+    return true;
 }

@@ -1,11 +1,15 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 bool FileExists(const std::string& path);       // an existing non-folder entry
 bool DirectoryExists(const std::string& path);
 // Creates the folder with every missing parent; an existing folder counts as created.
 bool ForceDirectories(const std::string& path);
+// ForceDirectories, and which folders below root (ending in the delimiter) it made, as paths
+// relative to root without a trailing delimiter, parents first.
+bool ForceDirectoriesBelow(const std::string& root, const std::string& folder, std::vector<std::string>& made);
 bool DeleteFile(const std::string& path);
 // Rename that never replaces an existing target (MoveFile semantics).
 bool MoveFileNoReplace(const std::string& from, const std::string& to);

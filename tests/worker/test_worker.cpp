@@ -6,6 +6,8 @@
 #include "shell/ShellState.h"
 #include "app/TFMain.h"
 #include "app/TProgressPage.h"
+#include "archive/TJournalStore.h"
+#include "archive/TPackInstall.h"
 #include "archive/ThPBFUpdate.h"
 #include "archive/ThUnPackFiles.h"
 #include "archive/UnpackProgress.h"
@@ -142,6 +144,63 @@ private:
         if (!TThread::SuspendIfAlive(Installer))
             return false;
         return QTest::qWaitFor([] { return FileBytesTotal > 1; }, 20000);
+    }
+
+
+    // An archive of a pack: files of its own plus names every archive writes, and a name
+    // every other archive writes, each with this archive's own bytes.
+    QString PackArchive(int index, const QString& type)
+    {
+        const QString name = QStringLiteral("p%1").arg(index);
+        const QString src = Path(QStringLiteral("src/") + name);
+        MakeTree(src, name, 12, 40000, qHash(name));
+        QDir().mkpath(src + QStringLiteral("/shared"));
+        const QByteArray mine = QByteArray("written by ") + name.toLatin1();
+        for (const QString& rel : {QStringLiteral("shared/clash.txt"),
+                                   QStringLiteral("shared/") + (index % 2 ? "odd.bin" : "even.bin")}) {
+            QFile f(src + QLatin1Char('/') + rel);
+            if (!f.open(QIODevice::WriteOnly) || f.write(mine.repeated(100 + index)) < 0)
+                return QString();
+        }
+        const QString a = Path(QStringLiteral("prog/P/%1.%2").arg(name, type));
+        return MakeArchive(a, src, type) ? a : QString();
+    }
+
+    // The install of archives into target with up to parallel extractions at once; the
+    // failure box's details, if one was shown.
+    QStringList InstallPack(const QStringList& archives, const QString& target, int parallel)
+    {
+        QStringList details;
+        SetDetailsBoxHandler([&](const QString&, const QString& d) { details << d; });
+        TPackInstall::ParallelOverride = parallel;
+        std::vector<std::string> items;
+        for (const QString& a : archives)
+            items.push_back(a.toStdString());
+        {
+            auto w = ProgressWindow();
+            w->StartInstaller(items, target.toStdString());
+            [&] { QVERIFY(WaitWorkersEnded()); }();
+        }
+        TPackInstall::ParallelOverride = 0;
+        SetDetailsBoxHandler(nullptr);
+        return details;
+    }
+
+    // The record of target's last installation: its status and every file line.
+    static QStringList Record(const QString& target)
+    {
+        const std::optional<TInstallJournal> j =
+            TJournalStore().Load(TJournalStore::CanonicalFolder(target.toStdString()));
+        if (!j || j->Installs.empty())
+            return {};
+        QStringList out{QString::fromStdString(j->Installs.back().Status)};
+        for (const auto& [path, f] : j->Files)
+            out << QStringLiteral("%1 %2 %3 %4 %5")
+                       .arg(QString::fromStdString(path))
+                       .arg(f.Size)
+                       .arg(QString::fromStdString(f.Fingerprint), QString::number(f.HasBackup),
+                            QString::fromStdString(f.Archive));
+        return out;
     }
 
 private slots:
@@ -591,6 +650,117 @@ private slots:
         QVERIFY(w->HasSystemMenu());
         QVERIFY(InstallFinished);
         QVERIFY(FBoxes.Texts.isEmpty());
+    }
+
+    // --- Several archives at once ---
+
+    // Whatever runs at once, the target, the record and the failure box come out as when
+    // the archives go one after the other: later archives win clashing names, a failing
+    // archive keeps the files it placed before the failure and ends the list there.
+    void packInParallelEndsAsOneByOne_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::newRow("clean") << QString();
+        QTest::newRow("damaged data mid-list") << QStringLiteral("damaged");
+        QTest::newRow("read-only file hit by a later archive") << QStringLiteral("readonly");
+    }
+
+    void packInParallelEndsAsOneByOne()
+    {
+        QFETCH(QString, fault);
+        QStringList archives;
+        for (int i = 0; i < 7; ++i)
+            archives << PackArchive(i, i == 2 ? QStringLiteral("zip") : QStringLiteral("7z"));
+        QVERIFY(!archives.contains(QString()));
+        if (fault == QLatin1String("damaged")) {
+            // A byte well inside the zip's item data: items before it are good, one is not.
+            QFile f(archives[2]);
+            QVERIFY(f.open(QIODevice::ReadWrite));
+            const qint64 at = f.size() * 3 / 5;
+            f.seek(at);
+            char c = 0;
+            f.getChar(&c);
+            f.seek(at);
+            f.putChar(char(c ^ 0x5A));
+        }
+        QString failing;
+        for (int parallel : {1, 3}) {
+            const QString target = Path(QStringLiteral("t%1").arg(parallel));
+            QDir().mkpath(target + QStringLiteral("/shared"));
+            // A file of the player's that the first archive writing it backs up.
+            QFile own(target + QStringLiteral("/shared/clash.txt"));
+            QVERIFY(own.open(QIODevice::WriteOnly) && own.write("the player's own") > 0);
+            own.close();
+            if (fault == QLatin1String("readonly")) {
+                QFile ro(target + QStringLiteral("/shared/odd.bin"));
+                QVERIFY(ro.open(QIODevice::WriteOnly) && ro.write("kept") > 0);
+                ro.close();
+                QVERIFY(ro.setPermissions(QFileDevice::ReadOwner | QFileDevice::ReadGroup));
+            }
+            FBoxes = TBoxes();
+            const QStringList details = InstallPack(archives, target, parallel);
+            if (fault.isEmpty()) {
+                QVERIFY(details.isEmpty());
+            } else {
+                // The box names the first failing archive in list order: 2 (damaged) or 1
+                // (the first to write over the read-only file).
+                QCOMPARE(details.size(), 1);
+                failing = archives[fault == QLatin1String("damaged") ? 2 : 1];
+                QVERIFY2(details[0].contains(failing), qPrintable(details[0]));
+                for (const QString& a : archives)
+                    QVERIFY(a == failing || !details[0].contains(a));
+            }
+            QVERIFY(!QFileInfo::exists(target + QLatin1Char('/') + QLatin1String(TPackInstall::StagingName)));
+            QVERIFY(TempFiles(target).isEmpty());
+        }
+        const QString one = Path(QStringLiteral("t1")), three = Path(QStringLiteral("t3"));
+        QCOMPARE(TreeDigest(three), TreeDigest(one));
+        QStringList record = Record(one);
+        QVERIFY(record.size() > 10);
+        QCOMPARE(record.first(), fault.isEmpty() ? QStringLiteral("complete") : QStringLiteral("failed"));
+        QCOMPARE(Record(three), record);
+        if (fault.isEmpty()) {
+            // The last archive's bytes win the names all of them write.
+            QFile clash(three + QStringLiteral("/shared/clash.txt"));
+            QVERIFY(clash.open(QIODevice::ReadOnly));
+            QVERIFY(clash.readAll().startsWith("written by p6"));
+            QCOMPARE(TreeDigest(three).size(), 7 * 12 + 3);
+        }
+    }
+
+    // Exit confirmed while the first archive extracts and later ones are done ahead of
+    // their turn: the first is finished, nothing of the others reaches the target.
+    void cancelMidPackLeavesOnlyTheArchiveInHand()
+    {
+        const QString big = Archive(QStringLiteral("prog/P/big.7z"), QStringLiteral("big"), 40, 1500000,
+                                    QStringLiteral("7z"));
+        const QStringList small{PackArchive(1, QStringLiteral("7z")), PackArchive(2, QStringLiteral("zip"))};
+        QVERIFY(!big.isEmpty() && !small.contains(QString()));
+        QVERIFY(ReferenceExtract({big}, Path(QStringLiteral("ref"))));
+        const QString target = Path(QStringLiteral("target"));
+        QDir().mkpath(target);
+        const QString staged = target + QLatin1Char('/') + QLatin1String(TPackInstall::StagingName);
+
+        TPackInstall::ParallelOverride = 3;
+        auto w = ProgressWindow();
+        FBoxes.Answer = [](const QString&) { return TMsgResult::Yes; };
+        w->StartInstaller({big.toStdString(), small[0].toStdString(), small[1].toStdString()}, target.toStdString());
+        // The small ones finish staging long before the big one is through.
+        const bool ahead = QTest::qWaitFor(
+            [&] { return QFileInfo::exists(staged + QStringLiteral("/2/shared/clash.txt")); }, 20000);
+        TPackInstall::ParallelOverride = 0;
+        QVERIFY(ahead);
+        QTest::mouseClick(w->BCancel, Qt::LeftButton);
+        QCOMPARE(FBoxes.Texts, QStringList{Row(ltCancelInstall, 1)});
+        QVERIFY(WaitWorkersEnded());
+
+        QCOMPARE(TreeDigest(target), TreeDigest(Path(QStringLiteral("ref"))));
+        QVERIFY(!QFileInfo::exists(staged));
+        const QStringList record = Record(target);
+        QCOMPARE(record.first(), QStringLiteral("cancelled"));
+        QCOMPARE(record.size(), 1 + TreeDigest(target).size());
+        for (const QString& line : record.mid(1))
+            QVERIFY2(line.endsWith(QStringLiteral("P/big.7z")), qPrintable(line));
     }
 
     // --- What the failure message says ---
