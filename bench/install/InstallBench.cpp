@@ -17,6 +17,7 @@
 // Internal: install_bench --wizard <archive> <folder> (prints the install's wall and CPU
 //           seconds) | --generate <folder> <files> <MiB>
 #include "BenchRun.h"
+#include "ModFiles.h"
 #include "TScratchFolder.h"
 #include "TSeries.h"
 #include "shell/ShellState.h"
@@ -63,30 +64,10 @@ TSample Run(const std::vector<std::string>& args, std::string* output = nullptr)
 void MakeModSet(const std::string& dir, int files, int64_t totalBytes)
 {
     std::mt19937_64 rng(20260611);
-    const char* folders[] = {"gui/flash/", "gui/maps/icons/vehicle/", "scripts/client/gui/mods/",
-                             "vehicles/russian/R04_T-34/normal/lod0/", "gui/scaleform/", "audioww/"};
-    const int64_t mean = totalBytes / files;
-    static const char* words[] = {"<item>", "</item>", "<name>", "tank  ", "gun   ", "0.125 ",
-                                  "true  ", "shadow", "\n     ", "textur", "</name"};
-    for (int i = 0; i < files; ++i) {
-        const bool text = i % 3 != 0;
-        const std::string rel = std::string(folders[i % 6]) + "item_" + std::to_string(i) + (text ? ".xml" : ".dds");
-        const int64_t size = std::uniform_int_distribution<int64_t>(16, 2 * mean - 16)(rng);
-        std::string data(static_cast<size_t>(size), '\0');
-        if (text) {
-            for (int64_t k = 0; k < size; ++k)
-                data[k] = words[(k / 6 + i + (rng() % 4 == 0)) % 11][k % 6];
-        } else {
-            for (int64_t k = 0; k + 8 <= size; k += 8) {
-                const uint64_t v = rng();
-                std::memcpy(&data[k], &v, 8);
-            }
-        }
-        QDir().mkpath(QFileInfo(QString::fromStdString(dir + "/" + rel)).path());
-        QFile f(QString::fromStdString(dir + "/" + rel));
-        if (!f.open(QIODevice::WriteOnly) || f.write(data.data(), size) != size)
-            std::exit(1);
-    }
+    WriteModFiles(dir, files, totalBytes, rng,
+                  {"gui/flash/", "gui/maps/icons/vehicle/", "scripts/client/gui/mods/",
+                   "vehicles/russian/R04_T-34/normal/lod0/", "gui/scaleform/", "audioww/"},
+                  "item_");
 }
 
 // The wizard's own path: the progress page, the worker and its file bar updater.

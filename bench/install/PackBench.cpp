@@ -14,6 +14,7 @@
 // Internal: pack_bench --wizard <list file> <folder> <parallel> (prints the install's wall
 //           and CPU seconds)
 #include "BenchRun.h"
+#include "ModFiles.h"
 #include "TScratchFolder.h"
 #include "TSeries.h"
 #include "shell/ShellState.h"
@@ -60,31 +61,10 @@ void MakeMod(const std::string& dir, int index, std::mt19937_64& rng)
 {
     const int files = std::uniform_int_distribution<int>(20, 80)(rng);
     const int64_t total = std::uniform_int_distribution<int64_t>(1 << 20, 10 << 20)(rng);
-    const int64_t mean = total / files;
-    const char* folders[] = {"gui/flash/", "gui/maps/icons/vehicle/", "scripts/client/gui/mods/",
-                             "vehicles/german/G04_PzVI_Tiger_I/normal/lod0/", "audioww/"};
-    static const char* words[] = {"<item>", "</item>", "<name>", "tank  ", "gun   ", "0.125 ",
-                                  "true  ", "shadow", "\n     ", "textur", "</name"};
-    for (int i = 0; i < files; ++i) {
-        const bool text = i % 3 != 0;
-        const std::string rel = std::string(folders[i % 5]) + "mod" + std::to_string(index) + "_" + std::to_string(i) +
-                                (text ? ".xml" : ".dds");
-        const int64_t size = std::uniform_int_distribution<int64_t>(16, 2 * mean - 16)(rng);
-        std::string data(static_cast<size_t>(size), '\0');
-        if (text) {
-            for (int64_t k = 0; k < size; ++k)
-                data[k] = words[(k / 6 + i + (rng() % 4 == 0)) % 11][k % 6];
-        } else {
-            for (int64_t k = 0; k + 8 <= size; k += 8) {
-                const uint64_t v = rng();
-                std::memcpy(&data[k], &v, 8);
-            }
-        }
-        QDir().mkpath(QFileInfo(QString::fromStdString(dir + "/" + rel)).path());
-        QFile f(QString::fromStdString(dir + "/" + rel));
-        if (!f.open(QIODevice::WriteOnly) || f.write(data.data(), size) != size)
-            std::exit(1);
-    }
+    WriteModFiles(dir, files, total, rng,
+                  {"gui/flash/", "gui/maps/icons/vehicle/", "scripts/client/gui/mods/",
+                   "vehicles/german/G04_PzVI_Tiger_I/normal/lod0/", "audioww/"},
+                  "mod" + std::to_string(index) + "_");
 }
 
 // The wizard's own path: the progress page, the worker, its file bar updaters.
