@@ -429,6 +429,9 @@ uint32_t T7zReader::ItemCount()
 void T7zReader::ReadProperty(uint32_t index, TPropId propId, TPropVariant& value)
 {
     ClearPropVariant(value);
+    // The 7z handler indexes its tables without a bound check; no such item reads as empty.
+    if (index >= ItemCount())
+        return;
     // A missing property reads as empty; the answer itself is not examined.
     LibraryArchive()->GetProperty(index, propId, &value);
 }
