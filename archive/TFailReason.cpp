@@ -20,3 +20,9 @@ TFailReason FailReasonForSystemError(int error)
         return TFailReason::Other;
     }
 }
+
+TFailReason FailReasonForWriteError(int error)
+{
+    const TFailReason r = FailReasonForSystemError(error);
+    return r == TFailReason::ArchiveMissing ? TFailReason::Other : r;
+}

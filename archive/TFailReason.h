@@ -19,3 +19,7 @@ enum class TFailReason : uint8_t {
 
 // The reason behind a failed system call's error number (errno).
 TFailReason FailReasonForSystemError(int error);
+
+// The same for a failed write: the folder that was to hold the file may be missing,
+// which is not a missing archive.
+TFailReason FailReasonForWriteError(int error);

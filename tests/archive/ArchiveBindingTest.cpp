@@ -143,7 +143,12 @@ TEST_F(ArchiveBinding, ItemPropertiesAndCount)
     }
     EXPECT_TRUE(sawAtlas);
     EXPECT_TRUE(sawFolder);
-    EXPECT_EQ(reader->ItemPath(count + 5), L"");  // no such item reads as empty
+    // No such item reads as empty, however far past the last one.
+    for (uint32_t past : {count, count + 5, 0xFFFFFFFEu}) {
+        EXPECT_EQ(reader->ItemPath(past), L"");
+        EXPECT_EQ(reader->ItemSize(past), 0u);
+        EXPECT_FALSE(reader->ItemIsFolder(past));
+    }
 }
 
 TEST_F(ArchiveBinding, DestinationWithOrWithoutFinalDelimiterAndOverwrite)
