@@ -8,9 +8,9 @@
 #include "app/TConsoleCataloguePage.h"
 #include "app/TConsoleProgress.h"
 #include "archive/ArchiveBinding.h"
-#include "archive/EJournalError.h"
+#include "archive/ERecordError.h"
 #include "archive/TInstallRecorder.h"
-#include "archive/TJournalStore.h"
+#include "archive/TRecordStore.h"
 #include "archive/TUninstaller.h"
 #include "archive/ThUnPackFiles.h"
 #include "catalogue/TCatalogueBuilder.h"
@@ -262,7 +262,7 @@ std::vector<std::string> TCommandRunner::ResolveSelection()
             }
         }
     } else if (FOptions.Last) {
-        if (!TJournalStore().LastSelection(ProgramFolder(), wanted))
+        if (!TRecordStore().LastSelection(ProgramFolder(), wanted))
             Usage(CommandText(ctNoLast));
     } else {
         explicitSource = false;
@@ -318,7 +318,7 @@ bool TCommandRunner::Ask(const QString& question, bool withoutTerminal) const
 
 bool TCommandRunner::ConfirmOverwrite(const std::string& target, const std::vector<std::string>& items)
 {
-    TUninstaller record{TJournalStore(), target};
+    TUninstaller record{TRecordStore(), target};
     std::set<std::string> changed;
     try {
         if (!record.Load())
@@ -327,7 +327,7 @@ bool TCommandRunner::ConfirmOverwrite(const std::string& target, const std::vect
             if (step.Action == TUninstallAction::Keep)
                 changed.insert(step.Path);
         }
-    } catch (const EJournalError&) {
+    } catch (const ERecordError&) {
         return true;  // the installation sets such a record aside, as the window's does
     }
     if (changed.empty())
@@ -397,7 +397,7 @@ int TCommandRunner::RunInstaller(const std::string& target, const std::vector<st
 
     auto* worker = new ThUnPackFiles(true, target, files, progress);
     worker->SetTargetLock(std::move(lock));
-    worker->SetRecorder(std::make_unique<TInstallRecorder>(TJournalStore(), target, programFolder, files));
+    worker->SetRecorder(std::make_unique<TInstallRecorder>(TRecordStore(), target, programFolder, files));
     Installer = worker;
     worker->SetFreeOnTerminate(true);
     worker->Resume();
@@ -428,14 +428,14 @@ int TCommandRunner::Uninstall()
         Err(ExtraText(etFolderBusy).arg(QString::fromStdString(folder)));
         return ExitFailed;
     }
-    TUninstaller uninstaller{TJournalStore(), folder};
+    TUninstaller uninstaller{TRecordStore(), folder};
     try {
-        if (!uninstaller.Load() || uninstaller.Journal().Files.empty()) {
+        if (!uninstaller.Load() || uninstaller.Record().Files.empty()) {
             Err(ExtraText(etNothingRecorded));
             return ExitSuccess;
         }
-    } catch (const EJournalError& e) {
-        Err(ExtraText(e.Kind == EJournalError::TKind::Newer ? etJournalNewer : etJournalDamaged) +
+    } catch (const ERecordError& e) {
+        Err(ExtraText(e.Kind == ERecordError::TKind::Newer ? etRecordNewer : etRecordDamaged) +
             QLatin1Char('\n') + QString::fromUtf8(e.what()));
         return ExitFailed;
     }

@@ -6,12 +6,12 @@
 #include "shell/ShellState.h"
 #include "app/TFilesPage.h"
 #include "app/TInstallChecks.h"
-#include "app/TJournalControls.h"
+#include "app/TRecordControls.h"
 #include "app/TModPreview.h"
 #include "app/TProgressPage.h"
 #include "app/TSpaceLabels.h"
 #include "archive/TInstallRecorder.h"
-#include "archive/TJournalStore.h"
+#include "archive/TRecordStore.h"
 #include "archive/ThUnPackFiles.h"
 #include "catalogue/TCatalogueBuilder.h"
 #include "catalogue/TCheckTreeView.h"
@@ -265,16 +265,16 @@ void TFMain::CreateControls()
 
     FControls = {this, PCFrames, PageDone, TSFiles, TSPath, LChFiles, TVFiles, CBEmptyFilesHide, PFilesAnalyz,
                  EDir, PBMain, PBFile, BCancel};
-    Journal = new TJournalControls(*this);
-    BUninstall = Journal->BUninstall;
-    BRestoreSel = Journal->BRestoreSel;
-    LConflicts = Journal->LConflicts;
+    RecordControls = new TRecordControls(*this);
+    BUninstall = RecordControls->BUninstall;
+    BRestoreSel = RecordControls->BRestoreSel;
+    LConflicts = RecordControls->LConflicts;
     setTabOrder(BChDir, BUninstall);
-    setTabOrder(CBEmptyFilesHide, Journal->BSaveSel);
-    setTabOrder(Journal->BSaveSel, Journal->BLoadSel);
-    setTabOrder(Journal->BLoadSel, BRestoreSel);
+    setTabOrder(CBEmptyFilesHide, RecordControls->BSaveSel);
+    setTabOrder(RecordControls->BSaveSel, RecordControls->BLoadSel);
+    setTabOrder(RecordControls->BLoadSel, BRestoreSel);
 
-    Space = new TSpaceLabels(*this, *Journal);
+    Space = new TSpaceLabels(*this, *RecordControls);
     LSpaceNeeded = Space->LSpaceNeeded;
     LFreeSpace = Space->LFreeSpace;
     Preview = new TModPreview(TSFiles, TVFiles, FScale);
@@ -392,7 +392,7 @@ void TFMain::ApplyLanguage(uint16_t index)
     LFileProgress->setText(t(ltUnpacking));
     LUPCancel->setText(t(ltInstallSuccessful));
     RelayoutLabels();
-    Journal->ApplyLanguage();
+    RecordControls->ApplyLanguage();
     Space->ApplyLanguage();
 }
 
@@ -460,7 +460,8 @@ void TFMain::GoNextPage()
         }
         // Refused before the lock is taken, so nothing is held when the user goes back.
         const tFilesArray files = CheckedItemList();
-        if (!TInstallChecks::SpaceSuffices(Journal->Listings, files, dir) || !TInstallChecks::GameClosed(GameExe, dir))
+        if (!TInstallChecks::SpaceSuffices(RecordControls->Listings, files, dir) ||
+            !TInstallChecks::GameClosed(GameExe, dir))
             return;
         // Another copy installing into or uninstalling from this folder: leave it be.
         TFolderLock lock;
@@ -499,7 +500,7 @@ void TFMain::GoPrevPage()
     case PageFiles:
         TVFiles->Items()->Clear();
         Preview->Clear();
-        Journal->CatalogueBuilt();
+        RecordControls->CatalogueBuilt();
         Space->UpdateNeeded();
         BBack->hide();
         ShowPage(PageLang);
@@ -544,14 +545,14 @@ void TFMain::BuildFileTree()
     Preview->Clear();
     TFilesPage page(*this);
     TCatalogueBuilder builder(*TVFiles->Items(), TVFiles->RadioStates, page);
-    builder.SetListings(&Journal->Listings);
+    builder.SetListings(&RecordControls->Listings);
     try {
         builder.Build();
     } catch (const std::exception& e) {
         // Errors of the catalogue and of the archive library reach the user with their own text.
         ShowErrorBox(QString::fromUtf8(e.what()));
     }
-    Journal->CatalogueBuilt();
+    RecordControls->CatalogueBuilt();
     Space->UpdateNeeded();
 }
 
@@ -637,7 +638,7 @@ void TFMain::StartInstaller(const tFilesArray& files, const std::string& targetF
 {
     auto* worker = new ThUnPackFiles(true, targetFolder, files, std::make_shared<TProgressPage>(*this));
     worker->SetTargetLock(std::move(targetLock));
-    worker->SetRecorder(std::make_unique<TInstallRecorder>(TJournalStore(), targetFolder, ProgramFolder(), files));
+    worker->SetRecorder(std::make_unique<TInstallRecorder>(TRecordStore(), targetFolder, ProgramFolder(), files));
     Installer = worker;
     worker->SetFreeOnTerminate(true);
     worker->Resume();

@@ -18,7 +18,7 @@ class QProgressBar;
 class QPushButton;
 class QStackedWidget;
 class TCheckTreeView;
-class TJournalControls;
+class TRecordControls;
 class TModPreview;
 class TSpaceLabels;
 
@@ -62,11 +62,11 @@ public:
     QPushButton* BBack = nullptr;
     QPushButton* BNext = nullptr;
     QPushButton* BCancel = nullptr;
-    // The install record's controls (owned by Journal).
+    // The install record's controls (owned by RecordControls).
     QPushButton* BUninstall = nullptr;
     QPushButton* BRestoreSel = nullptr;
     QLabel* LConflicts = nullptr;
-    TJournalControls* Journal = nullptr;
+    TRecordControls* RecordControls = nullptr;
     // The space labels and the archive preview (owned by their parents).
     QLabel* LSpaceNeeded = nullptr;
     QLabel* LFreeSpace = nullptr;

@@ -2,7 +2,7 @@
 
 #include "shell/ExtraTexts.h"
 #include "app/IWizardForm.h"
-#include "app/TJournalControls.h"
+#include "app/TRecordControls.h"
 #include "catalogue/TSpaceEstimate.h"
 #include "platform/TDiskSpace.h"
 
@@ -11,8 +11,8 @@
 #include <QPushButton>
 #include <QTimer>
 
-TSpaceLabels::TSpaceLabels(IWizardForm& form, TJournalControls& journal)
-    : QObject(form.Controls().Window), FForm(form), FJournal(journal)
+TSpaceLabels::TSpaceLabels(IWizardForm& form, TRecordControls& recordControls)
+    : QObject(form.Controls().Window), FForm(form), FRecordControls(recordControls)
 {
     LSpaceNeeded = new QLabel(form.Controls().FilesPage);
     LSpaceNeeded->setObjectName(QStringLiteral("LSpaceNeeded"));
@@ -50,17 +50,18 @@ void TSpaceLabels::UpdateNeeded()
     const tFilesArray files = FForm.CheckedItemList();
     if (files.empty()) {
         LSpaceNeeded->hide();
-        FJournal.SetHeadingRight(FForm.Scaled(636));
+        FRecordControls.SetHeadingRight(FForm.Scaled(636));
         return;
     }
-    LSpaceNeeded->setText(ExtraText(etSpaceNeeded).arg(SizeText(TSpaceEstimate::SelectionSize(FJournal.Listings, files))));
+    const uint64_t needed = TSpaceEstimate::SelectionSize(FRecordControls.Listings, files);
+    LSpaceNeeded->setText(ExtraText(etSpaceNeeded).arg(SizeText(needed)));
     // On the heading's line, at the tree's right edge; the note on clashing archives keeps left of it.
     const QRect heading = FForm.Controls().FilesHeading->geometry();
     const int right = FForm.Scaled(636);
     const int width = LSpaceNeeded->fontMetrics().horizontalAdvance(LSpaceNeeded->text()) + FForm.Scaled(4);
     LSpaceNeeded->setGeometry(right - width, heading.top(), width, heading.height());
     LSpaceNeeded->show();
-    FJournal.SetHeadingRight(right - width - FForm.Scaled(12));
+    FRecordControls.SetHeadingRight(right - width - FForm.Scaled(12));
 }
 
 void TSpaceLabels::UpdateFree()

@@ -4,7 +4,7 @@
 
 class QLabel;
 class IWizardForm;
-class TJournalControls;
+class TRecordControls;
 
 // The space the ticked archives need, on the files page, and the free space of the target's
 // file system, on the path page. Each stays hidden while it has nothing to say.
@@ -12,7 +12,7 @@ class TSpaceLabels : public QObject {
     Q_OBJECT
 
 public:
-    TSpaceLabels(IWizardForm& form, TJournalControls& journal);
+    TSpaceLabels(IWizardForm& form, TRecordControls& recordControls);
 
     QLabel* LSpaceNeeded = nullptr;
     QLabel* LFreeSpace = nullptr;
@@ -25,6 +25,6 @@ public:
 
 private:
     IWizardForm& FForm;
-    TJournalControls& FJournal;
+    TRecordControls& FRecordControls;
     bool FPending = false;
 };

@@ -4,19 +4,19 @@
 #include <ctime>
 
 #include "archive/EArchiveError.h"
-#include "archive/EJournalError.h"
+#include "archive/ERecordError.h"
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
 #include "platform/TFileOps.h"
 #include "platform/TFolderListing.h"
 
 namespace {
-// While an archive is extracted the journal is written at most this often, so a process
-// that is killed loses little and a large journal is not rewritten per file.
+// While an archive is extracted the record is written at most this often, so a process
+// that is killed loses little and a large record is not rewritten per file.
 constexpr auto SaveInterval = std::chrono::seconds(2);
 }
 
-TInstallRecorder::TInstallRecorder(const TJournalStore& store, const std::string& targetFolder,
+TInstallRecorder::TInstallRecorder(const TRecordStore& store, const std::string& targetFolder,
                                    const std::string& programFolder, const std::vector<std::string>& archives)
     : FStore(store), FTargetFolder(targetFolder)
 {
@@ -50,29 +50,29 @@ std::string TInstallRecorder::NowText()
 bool TInstallRecorder::Begin()
 {
     std::lock_guard<std::mutex> lock(FMutex);
-    const std::string target = TJournalStore::CanonicalFolder(FTargetFolder);
+    const std::string target = TRecordStore::CanonicalFolder(FTargetFolder);
     if (target.empty())
         return false;
-    TInstallJournal journal;
+    TInstallRecord record;
     try {
-        if (std::optional<TInstallJournal> old = FStore.Load(target))
-            journal = std::move(*old);
-    } catch (const EJournalError& e) {
+        if (std::optional<TInstallRecord> old = FStore.Load(target))
+            record = std::move(*old);
+    } catch (const ERecordError& e) {
         // A record of a later build is not ours to rewrite; a damaged one is kept aside
         // and a new one begun. Backups on disk stay where they are and are never replaced.
-        if (e.Kind == EJournalError::TKind::Newer)
+        if (e.Kind == ERecordError::TKind::Newer)
             return false;
         FStore.SetAside(target);
     }
-    journal.TargetFolder = target;
-    journal.AddInstall(TJournalInstall{NowText(), "running", FProgramFolder, FArchives, {}});
-    FInstall = journal.Installs.size() - 1;
-    FJournal = std::move(journal);
+    record.TargetFolder = target;
+    record.AddInstall(TRecordInstall{NowText(), "running", FProgramFolder, FArchives, {}});
+    FInstall = record.Installs.size() - 1;
+    FRecord = std::move(record);
     FBackups = FStore.BackupFolder(target);
     try {
         SaveLocked();
     } catch (...) {
-        FJournal.reset();
+        FRecord.reset();
         return false;
     }
     return true;
@@ -81,7 +81,7 @@ bool TInstallRecorder::Begin()
 bool TInstallRecorder::Active() const
 {
     std::lock_guard<std::mutex> lock(FMutex);
-    return FJournal.has_value();
+    return FRecord.has_value();
 }
 
 void TInstallRecorder::BeginArchive(std::size_t index)
@@ -92,7 +92,7 @@ void TInstallRecorder::BeginArchive(std::size_t index)
 
 void TInstallRecorder::SaveLocked()
 {
-    FStore.Save(*FJournal);
+    FStore.Save(*FRecord);
     FDirty = false;
     FLastSave = std::chrono::steady_clock::now();
 }
@@ -100,7 +100,7 @@ void TInstallRecorder::SaveLocked()
 void TInstallRecorder::Flush()
 {
     std::lock_guard<std::mutex> lock(FMutex);
-    if (!FJournal || !FDirty)
+    if (!FRecord || !FDirty)
         return;
     try {
         SaveLocked();
@@ -112,9 +112,9 @@ void TInstallRecorder::Flush()
 void TInstallRecorder::Finish(const std::string& status)
 {
     std::lock_guard<std::mutex> lock(FMutex);
-    if (!FJournal)
+    if (!FRecord)
         return;
-    FJournal->Installs[FInstall].Status = status;
+    FRecord->Installs[FInstall].Status = status;
     try {
         SaveLocked();
     } catch (...) {
@@ -124,14 +124,14 @@ void TInstallRecorder::Finish(const std::string& status)
 void TInstallRecorder::BeforeReplace(const std::string& destPath, const std::string& relativePath)
 {
     std::lock_guard<std::mutex> lock(FMutex);
-    if (!FJournal || FJournal->Files.count(relativePath))
+    if (!FRecord || FRecord->Files.count(relativePath))
         return;  // written by Setup before: its backup, if any, is the original's
-    if (FJournal->Files.size() >= TInstallJournal::MaxFiles) {
-        ++FJournal->Unrecorded;
+    if (FRecord->Files.size() >= TInstallRecord::MaxFiles) {
+        ++FRecord->Unrecorded;
         FDirty = true;
         return;
     }
-    TJournalFile entry;
+    TRecordFile entry;
     if (TFileOps::EntryExists(destPath)) {
         // The first overwrite of a file Setup did not write: keep the original. A backup
         // already there (from a record that was set aside) is older and so kept as it is.
@@ -143,7 +143,7 @@ void TInstallRecorder::BeforeReplace(const std::string& destPath, const std::str
         entry.HasBackup = true;
     }
     entry.Archive = FCurrentArchive;
-    FJournal->Files[relativePath] = std::move(entry);
+    FRecord->Files[relativePath] = std::move(entry);
     FDirty = true;
     SaveIfDue();
 }
@@ -152,10 +152,10 @@ void TInstallRecorder::AfterReplace(const std::string&, const std::string& relat
                                     const std::string& fingerprint)
 {
     std::lock_guard<std::mutex> lock(FMutex);
-    if (!FJournal)
+    if (!FRecord)
         return;
-    auto it = FJournal->Files.find(relativePath);
-    if (it == FJournal->Files.end())
+    auto it = FRecord->Files.find(relativePath);
+    if (it == FRecord->Files.end())
         return;
     it->second.Size = size;
     it->second.Fingerprint = fingerprint;
@@ -179,9 +179,9 @@ void TInstallRecorder::SaveIfDue()
 void TInstallRecorder::FolderCreated(const std::string& relativePath)
 {
     std::lock_guard<std::mutex> lock(FMutex);
-    if (!FJournal || FInstall >= FJournal->Installs.size())
+    if (!FRecord || FInstall >= FRecord->Installs.size())
         return;
-    std::vector<std::string>& folders = FJournal->Installs[FInstall].Folders;
+    std::vector<std::string>& folders = FRecord->Installs[FInstall].Folders;
     // Two readers of one archive may both make a folder's parent.
     if (std::find(folders.begin(), folders.end(), relativePath) != folders.end())
         return;

@@ -7,19 +7,19 @@
 #include <vector>
 
 #include "archive/IItemReplaceHook.h"
-#include "archive/TInstallJournal.h"
-#include "archive/TJournalStore.h"
+#include "archive/TInstallRecord.h"
+#include "archive/TRecordStore.h"
 
-// Records one installation into the target folder's journal: every file put in place,
+// Records one installation into the target folder's install record: every file put in place,
 // with its size and hash, and a backup of each file that was there before Setup first
 // wrote over it. Extraction threads call the hook; the worker calls the rest.
 class TInstallRecorder final : public IItemReplaceHook {
 public:
     // archives are full paths below programFolder, in installation order.
-    TInstallRecorder(const TJournalStore& store, const std::string& targetFolder,
+    TInstallRecorder(const TRecordStore& store, const std::string& targetFolder,
                      const std::string& programFolder, const std::vector<std::string>& archives);
 
-    // Loads (or begins) the folder's journal and writes the installation as running.
+    // Loads (or begins) the folder's record and writes the installation as running.
     // False when no record can be kept here: the installation then goes on unrecorded.
     bool Begin();
     bool Active() const;
@@ -38,20 +38,20 @@ public:
 
     // The catalogue path ("Folder/archive.7z") of a full archive path below programFolder.
     static std::string CataloguePath(const std::string& programFolder, const std::string& archive);
-    // The current time as the journal writes it.
+    // The current time as the record writes it.
     static std::string NowText();
 
 private:
     void SaveLocked();
     void SaveIfDue();
 
-    TJournalStore FStore;
+    TRecordStore FStore;
     std::string FTargetFolder;
     std::string FProgramFolder;
     std::vector<std::string> FArchives;  // catalogue paths
 
     mutable std::mutex FMutex;
-    std::optional<TInstallJournal> FJournal;
+    std::optional<TInstallRecord> FRecord;
     std::string FBackups;
     std::size_t FInstall = 0;
     std::string FCurrentArchive;

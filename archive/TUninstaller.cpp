@@ -12,17 +12,17 @@
 #include <exception>
 #include <unistd.h>
 
-TUninstaller::TUninstaller(const TJournalStore& store, const std::string& folder) : FStore(store), FFolder(folder) {}
+TUninstaller::TUninstaller(const TRecordStore& store, const std::string& folder) : FStore(store), FFolder(folder) {}
 
 bool TUninstaller::Load()
 {
-    const std::string target = TJournalStore::CanonicalFolder(FFolder);
+    const std::string target = TRecordStore::CanonicalFolder(FFolder);
     if (target.empty())
         return false;
-    std::optional<TInstallJournal> j = FStore.Load(target);
+    std::optional<TInstallRecord> j = FStore.Load(target);
     if (!j)
         return false;
-    FJournal = std::move(*j);
+    FRecord = std::move(*j);
     FTarget = IncludeTrailingPathDelimiter(target);
     return true;
 }
@@ -30,9 +30,9 @@ bool TUninstaller::Load()
 std::vector<TUninstallStep> TUninstaller::Plan() const
 {
     std::vector<TUninstallStep> plan;
-    plan.reserve(FJournal.Files.size());
+    plan.reserve(FRecord.Files.size());
     const TBeneathFolder target(FTarget);
-    for (const auto& [path, f] : FJournal.Files) {
+    for (const auto& [path, f] : FRecord.Files) {
         TUninstallStep step{path, TUninstallAction::Keep};
         bool regular = false;
         uint64_t size = 0;
@@ -60,12 +60,12 @@ std::vector<TUninstallStep> TUninstaller::Plan() const
 TUninstallResult TUninstaller::Execute(const std::vector<TUninstallStep>& plan)
 {
     TUninstallResult result;
-    result.Unrecorded = FJournal.Unrecorded;
-    const std::string backups = FStore.BackupFolder(FJournal.TargetFolder);
+    result.Unrecorded = FRecord.Unrecorded;
+    const std::string backups = FStore.BackupFolder(FRecord.TargetFolder);
     const TBeneathFolder target(FTarget);
     for (const TUninstallStep& step : plan) {
-        auto it = FJournal.Files.find(step.Path);
-        if (it == FJournal.Files.end())
+        auto it = FRecord.Files.find(step.Path);
+        if (it == FRecord.Files.end())
             continue;
         switch (step.Action) {
         case TUninstallAction::Keep:
@@ -105,13 +105,13 @@ TUninstallResult TUninstaller::Execute(const std::vector<TUninstallStep>& plan)
             break;
         }
         }
-        FJournal.Files.erase(it);
+        FRecord.Files.erase(it);
     }
     RemoveMadeFolders(target);
-    if (FJournal.Files.empty())
-        FJournal.Unrecorded = 0;
+    if (FRecord.Files.empty())
+        FRecord.Unrecorded = 0;
     try {
-        FStore.Save(FJournal);
+        FStore.Save(FRecord);
     } catch (const std::exception& e) {
         result.RecordError = e.what();
     }
@@ -120,7 +120,7 @@ TUninstallResult TUninstaller::Execute(const std::vector<TUninstallStep>& plan)
 
 bool TUninstaller::RestoreOriginal(const TBeneathFolder& target, const std::string& path, std::string& reason)
 {
-    const std::string backup = FStore.BackupFolder(FJournal.TargetFolder) + path;
+    const std::string backup = FStore.BackupFolder(FRecord.TargetFolder) + path;
     if (!TFileOps::EntryExists(backup)) {
         // Setup's file stays: without the original, removing it would leave a gap.
         reason = "the copy of the original is missing";
@@ -144,31 +144,31 @@ bool TUninstaller::RestoreOriginal(const TBeneathFolder& target, const std::stri
 void TUninstaller::RemoveMadeFolders(const TBeneathFolder& target)
 {
     std::vector<std::pair<std::size_t, std::size_t>> order;  // (install, folder), deepest first
-    for (std::size_t i = 0; i < FJournal.Installs.size(); ++i)
-        for (std::size_t k = 0; k < FJournal.Installs[i].Folders.size(); ++k)
+    for (std::size_t i = 0; i < FRecord.Installs.size(); ++i)
+        for (std::size_t k = 0; k < FRecord.Installs[i].Folders.size(); ++k)
             order.emplace_back(i, k);
     auto depth = [this](const std::pair<std::size_t, std::size_t>& p) {
-        const std::string& f = FJournal.Installs[p.first].Folders[p.second];
+        const std::string& f = FRecord.Installs[p.first].Folders[p.second];
         return std::count(f.begin(), f.end(), '/');
     };
     std::stable_sort(order.begin(), order.end(), [&depth](const auto& a, const auto& b) { return depth(a) > depth(b); });
-    std::vector<std::vector<bool>> gone(FJournal.Installs.size());
-    for (std::size_t i = 0; i < FJournal.Installs.size(); ++i)
-        gone[i].assign(FJournal.Installs[i].Folders.size(), false);
+    std::vector<std::vector<bool>> gone(FRecord.Installs.size());
+    for (std::size_t i = 0; i < FRecord.Installs.size(); ++i)
+        gone[i].assign(FRecord.Installs[i].Folders.size(), false);
     for (const auto& [i, k] : order) {
-        const std::string& folder = FJournal.Installs[i].Folders[k];
+        const std::string& folder = FRecord.Installs[i].Folders[k];
         bool regular = false;
         uint64_t size = 0;
         const TBeneathFolder::TWhere where = target.Locate(folder, regular, size);
         gone[i][k] = where == TBeneathFolder::TWhere::Missing ||
                      (where == TBeneathFolder::TWhere::Inside && target.RemoveEmptyFolder(folder));
     }
-    for (std::size_t i = 0; i < FJournal.Installs.size(); ++i) {
+    for (std::size_t i = 0; i < FRecord.Installs.size(); ++i) {
         std::vector<std::string> left;
         for (std::size_t k = 0; k < gone[i].size(); ++k)
             if (!gone[i][k])
-                left.push_back(FJournal.Installs[i].Folders[k]);
-        FJournal.Installs[i].Folders = std::move(left);
+                left.push_back(FRecord.Installs[i].Folders[k]);
+        FRecord.Installs[i].Folders = std::move(left);
     }
 }
 

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "archive/TInstallJournal.h"
-#include "archive/TJournalStore.h"
+#include "archive/TInstallRecord.h"
+#include "archive/TRecordStore.h"
 #include "platform/TBeneathFolder.h"
 
 // What the uninstall does with one recorded file.
@@ -29,25 +29,25 @@ struct TUninstallResult {
     std::vector<std::string> Outside; // reached only through a link out of the folder, left
     std::vector<std::string> Failed;  // could not be removed or restored, with the reason
     uint64_t Unrecorded = 0;          // files installed beyond the record's bound
-    std::string RecordError;          // the journal could not be written afterwards
+    std::string RecordError;          // the record could not be written afterwards
 };
 
-// Takes back what Setup installed into one folder, by its journal: files that are still
+// Takes back what Setup installed into one folder, by its install record: files that are still
 // as written are removed, overwritten originals come back from the backups, folders the
 // installations made go when left empty; files changed since are kept. Every path is
 // resolved beneath the folder: nothing outside it is read, removed or written, whatever
 // links lie in the way. A record that cannot be trusted stops it before anything is touched.
 class TUninstaller {
 public:
-    TUninstaller(const TJournalStore& store, const std::string& folder);
+    TUninstaller(const TRecordStore& store, const std::string& folder);
 
-    // False when the folder has no record. Raises EJournalError when it is damaged or of
+    // False when the folder has no record. Raises ERecordError when it is damaged or of
     // a later format; nothing has been touched then.
     bool Load();
-    const TInstallJournal& Journal() const { return FJournal; }
+    const TInstallRecord& Record() const { return FRecord; }
     // Compares every recorded file with the disk; changes nothing.
     std::vector<TUninstallStep> Plan() const;
-    // Carries the plan out and writes the journal with what is left in it.
+    // Carries the plan out and writes the record with what is left in it.
     TUninstallResult Execute(const std::vector<TUninstallStep>& plan);
 
 private:
@@ -58,8 +58,8 @@ private:
     // Removes the folders above path, up to (not including) root, while they are empty.
     static void RemoveEmptyParents(const std::string& root, const std::string& path);
 
-    TJournalStore FStore;
+    TRecordStore FStore;
     std::string FFolder;
     std::string FTarget;  // canonical, with the delimiter
-    TInstallJournal FJournal;
+    TInstallRecord FRecord;
 };

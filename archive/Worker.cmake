@@ -7,4 +7,4 @@ add_library(setup_worker STATIC
   ${CMAKE_CURRENT_LIST_DIR}/TPackInstall.cpp
   ${CMAKE_CURRENT_LIST_DIR}/TStagedArchive.cpp)
 target_include_directories(setup_worker PUBLIC ${CMAKE_SOURCE_DIR})
-target_link_libraries(setup_worker PUBLIC setup_archive setup_journal setup_shell setup_platform Qt6::Core)
+target_link_libraries(setup_worker PUBLIC setup_archive setup_record setup_shell setup_platform Qt6::Core)

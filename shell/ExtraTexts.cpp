@@ -24,10 +24,10 @@ const char* const ExtraTexts[ExtraTextRows][2] = {
     /* etNothingRecorded */
     {"В журнале установки этой папки нет файлов для удаления.",
      "The install record of this folder holds no files to remove."},
-    /* etJournalDamaged */
+    /* etRecordDamaged */
     {"Журнал установки этой папки поврежден. Ничего не удалено.",
      "The install record of this folder is damaged. Nothing was removed."},
-    /* etJournalNewer */
+    /* etRecordNewer */
     {"Журнал установки этой папки записан более новой версией Setup. Ничего не удалено.",
      "The install record of this folder was written by a newer Setup. Nothing was removed."},
     /* etRestoreSelection */ {"Как в прошлый раз", "Last selection"},

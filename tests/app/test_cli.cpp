@@ -7,7 +7,7 @@
 #include "shell/LangTexts.h"
 #include "shell/ShellState.h"
 #include "app/TFMain.h"
-#include "archive/TJournalStore.h"
+#include "archive/TRecordStore.h"
 #include "archive/ThUnPackFiles.h"
 #include "catalogue/TCheckTreeView.h"
 #include "catalogue/TSelectionFile.h"
@@ -85,10 +85,10 @@ private:
         return r;
     }
 
-    std::optional<TInstallJournal> Journal() const
+    std::optional<TInstallRecord> Record() const
     {
-        const std::string canonical = TJournalStore::CanonicalFolder(Target);
-        return canonical.empty() ? std::nullopt : TJournalStore().Load(canonical);
+        const std::string canonical = TRecordStore::CanonicalFolder(Target);
+        return canonical.empty() ? std::nullopt : TRecordStore().Load(canonical);
     }
 
 private slots:
@@ -133,8 +133,8 @@ private slots:
         QVERIFY(install.Err.contains("Installing 2/2: Looks/Blue.7z"));
         QCOMPARE(Files(Target), QStringList({"common.txt", "look/colour.txt"}));
         QCOMPARE(QString::fromStdString(F->ReadFile(Target + "/look/colour.txt")), QStringLiteral("blue!"));
-        QCOMPARE(Journal()->Installs.back().Archives, std::vector<std::string>({"Mods/B.7z", "Looks/Blue.7z"}));
-        QCOMPARE(Journal()->Installs.back().Status, std::string("complete"));
+        QCOMPARE(Record()->Installs.back().Archives, std::vector<std::string>({"Mods/B.7z", "Looks/Blue.7z"}));
+        QCOMPARE(Record()->Installs.back().Status, std::string("complete"));
 
         // The initial ticks (A and Red) over a file the player changed since: only with --yes.
         F->WriteFile("../game/res_mods/1.0/common.txt", "edited by the player");
@@ -218,7 +218,7 @@ private slots:
         QCOMPARE(r.Code, 1);
         QVERIFY2(r.Err.contains(QString::fromUtf8(LangTexts[ltInstallFailed][1])), qPrintable(r.Err));
         QVERIFY2(r.Err.contains("A.7z") && r.Err.contains("damaged"), qPrintable(r.Err));
-        QCOMPARE(Journal()->Installs.back().Status, std::string("failed"));
+        QCOMPARE(Record()->Installs.back().Status, std::string("failed"));
         QVERIFY(!FileExists(Target + "/look/colour.txt"));  // Red was never reached
 
         // A large first archive: SIGTERM while it unpacks stops it as Exit does.
@@ -245,7 +245,7 @@ private slots:
         QVERIFY(p.waitForFinished(60000));
         QCOMPARE(p.exitStatus(), QProcess::NormalExit);
         QCOMPARE(p.exitCode(), 3);
-        QCOMPARE(Journal()->Installs.back().Status, std::string("cancelled"));
+        QCOMPARE(Record()->Installs.back().Status, std::string("cancelled"));
         QVERIFY(!FileExists(Target + "/look/colour.txt"));
     }
 
@@ -304,7 +304,7 @@ private slots:
         QCOMPARE(TSelectionFile::Read(copy), windowTicks);
         r = Run({"--install", "--target", QString::fromStdString(Target), "--selection", QString::fromStdString(saved)});
         QVERIFY2(r.Code == 0, qPrintable(r.Err));
-        QCOMPARE(Journal()->Installs.back().Archives, windowTicks);
+        QCOMPARE(Record()->Installs.back().Archives, windowTicks);
     }
 };
 

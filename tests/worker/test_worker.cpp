@@ -6,7 +6,7 @@
 #include "shell/ShellState.h"
 #include "app/TFMain.h"
 #include "app/TProgressPage.h"
-#include "archive/TJournalStore.h"
+#include "archive/TRecordStore.h"
 #include "archive/TPackInstall.h"
 #include "archive/ThPBFUpdate.h"
 #include "archive/ThUnPackFiles.h"
@@ -189,8 +189,8 @@ private:
     // The record of target's last installation: its status and every file line.
     static QStringList Record(const QString& target)
     {
-        const std::optional<TInstallJournal> j =
-            TJournalStore().Load(TJournalStore::CanonicalFolder(target.toStdString()));
+        const std::optional<TInstallRecord> j =
+            TRecordStore().Load(TRecordStore::CanonicalFolder(target.toStdString()));
         if (!j || j->Installs.empty())
             return {};
         QStringList out{QString::fromStdString(j->Installs.back().Status)};

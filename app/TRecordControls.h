@@ -12,14 +12,14 @@ class QLabel;
 class QPushButton;
 class IWizardForm;
 
-// The controls built on the install journal: "Uninstall mods..." on the path page, "Last
+// The controls built on the install record: "Uninstall mods..." on the path page, "Last
 // selection" and the note on archives that write the same files on the files page. Each is
 // hidden while it has nothing to offer, so the pages look as they always did until then.
-class TJournalControls : public QObject {
+class TRecordControls : public QObject {
     Q_OBJECT
 
 public:
-    explicit TJournalControls(IWizardForm& form);
+    explicit TRecordControls(IWizardForm& form);
 
     QPushButton* BUninstall = nullptr;
     QPushButton* BRestoreSel = nullptr;

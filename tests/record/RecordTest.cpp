@@ -7,10 +7,10 @@
 
 #include "ArchiveTestSupport.h"
 #include "archive/ArchiveBinding.h"
-#include "archive/EJournalError.h"
+#include "archive/ERecordError.h"
 #include "archive/TFileDigest.h"
 #include "archive/TInstallRecorder.h"
-#include "archive/TJournalStore.h"
+#include "archive/TRecordStore.h"
 #include "archive/TUninstaller.h"
 #include "catalogue/TConflictFinder.h"
 #include "platform/FileSystem.h"
@@ -21,15 +21,15 @@ namespace fs = std::filesystem;
 
 namespace {
 
-EJournalError::TKind KindOf(const std::string& text)
+ERecordError::TKind KindOf(const std::string& text)
 {
     try {
-        TInstallJournal::Parse(text);
-    } catch (const EJournalError& e) {
+        TInstallRecord::Parse(text);
+    } catch (const ERecordError& e) {
         return e.Kind;
     }
     ADD_FAILURE() << "accepted: " << text.size() << " bytes";
-    return EJournalError::TKind::Damaged;
+    return ERecordError::TKind::Damaged;
 }
 
 // A folder with a game's files in it, a store beside it, and the folder's state as it was.
@@ -45,12 +45,12 @@ struct TGameFolder {
 
     TTempDir Dir;
     std::string Target = Dir / "res_mods/1.0/";
-    TJournalStore Store{Dir / "data/Setup/"};
+    TRecordStore Store{Dir / "data/Setup/"};
     std::map<std::string, std::string> Before;
     std::vector<std::string> BeforeEntries;
 };
 
-TUninstallResult Uninstall(const TJournalStore& store, const std::string& folder)
+TUninstallResult Uninstall(const TRecordStore& store, const std::string& folder)
 {
     TUninstaller u(store, folder);
     EXPECT_TRUE(u.Load());
@@ -59,16 +59,16 @@ TUninstallResult Uninstall(const TJournalStore& store, const std::string& folder
 
 }  // namespace
 
-TEST(JournalText, RoundTripsAwkwardNamesAndRefusesEveryDamage)
+TEST(RecordText, RoundTripsAwkwardNamesAndRefusesEveryDamage)
 {
-    TInstallJournal j;
+    TInstallRecord j;
     j.TargetFolder = "/games/World of Tanks/res_mods/1.0";
     j.Unrecorded = 3;
     j.AddInstall({"2026-12-08T23:50:00.000Z", "complete", "/mods/\ttab\\slash\n/", {"Looks/red\r\n.7z", "Мод/b.zip"}});
     j.Files["gui/a\tb\\c.txt"] = {12, std::string(64, 'a'), true, "Looks/red\r\n.7z"};
     j.Files["Мод/файл.xml"] = {0, "", false, ""};
     const std::string text = j.Format();
-    const TInstallJournal back = TInstallJournal::Parse(text);
+    const TInstallRecord back = TInstallRecord::Parse(text);
     EXPECT_EQ(back.TargetFolder, j.TargetFolder);
     EXPECT_EQ(back.Unrecorded, 3u);
     ASSERT_EQ(back.Installs.size(), 1u);
@@ -83,32 +83,32 @@ TEST(JournalText, RoundTripsAwkwardNamesAndRefusesEveryDamage)
     // Cut at any length, or any byte changed: refused as damaged.
     int accepted = 0;
     for (std::size_t n = 0; n < text.size(); ++n)
-        accepted += KindOf(text.substr(0, n)) != EJournalError::TKind::Damaged;
+        accepted += KindOf(text.substr(0, n)) != ERecordError::TKind::Damaged;
     for (std::size_t i = 0; i < text.size(); ++i) {
         std::string t = text;
         t[i] = static_cast<char>(t[i] ^ 0x21);
-        accepted += KindOf(t) != EJournalError::TKind::Damaged;
+        accepted += KindOf(t) != ERecordError::TKind::Damaged;
     }
     EXPECT_EQ(accepted, 0);
 
     // A later format is told apart from damage.
     std::string later = text;
     later.replace(later.find("\t2\n"), 3, "\t3\n");
-    EXPECT_EQ(KindOf(later), EJournalError::TKind::Newer);
+    EXPECT_EQ(KindOf(later), ERecordError::TKind::Newer);
     // Paths that lead out of the folder are refused even under a right checksum.
     for (const char* evil : {"../outside", "/etc/passwd", "a/../../b", "a//b", "./a"}) {
-        TInstallJournal e = j;
+        TInstallRecord e = j;
         e.Files[evil] = {};
-        EXPECT_EQ(KindOf(e.Format()), EJournalError::TKind::Damaged) << evil;
+        EXPECT_EQ(KindOf(e.Format()), ERecordError::TKind::Damaged) << evil;
     }
     // The history is bounded: the oldest installations go.
     for (int i = 0; i < 40; ++i)
         j.AddInstall({std::to_string(i), "complete", "/p/", {}});
-    EXPECT_EQ(j.Installs.size(), TInstallJournal::MaxInstalls);
+    EXPECT_EQ(j.Installs.size(), TInstallRecord::MaxInstalls);
     EXPECT_EQ(j.Installs.back().Time, "39");
 }
 
-TEST(JournalRecording, ThroughTheBindingOnlyTheFirstOverwriteIsBackedUp)
+TEST(Recording, ThroughTheBindingOnlyTheFirstOverwriteIsBackedUp)
 {
     TGameFolder g;
     WriteFile(g.Dir / "a/game.xml", "<mod A/>");
@@ -132,13 +132,13 @@ TEST(JournalRecording, ThroughTheBindingOnlyTheFirstOverwriteIsBackedUp)
     }
     recorder.Finish("complete");
 
-    const std::optional<TInstallJournal> j = g.Store.Load(g.Canonical());
+    const std::optional<TInstallRecord> j = g.Store.Load(g.Canonical());
     ASSERT_TRUE(j);
     ASSERT_EQ(j->Installs.size(), 1u);
     EXPECT_EQ(j->Installs[0].Status, "complete");
     EXPECT_EQ(j->Installs[0].Archives, (std::vector<std::string>{"Mods/A.7z", "Mods/B.zip"}));
     ASSERT_EQ(j->Files.size(), 2u);
-    const TJournalFile& game = j->Files.at("game.xml");
+    const TRecordFile& game = j->Files.at("game.xml");
     EXPECT_TRUE(game.HasBackup);
     EXPECT_EQ(game.Archive, "Mods/B.zip");
     EXPECT_EQ(game.Fingerprint, TFileDigest::Fingerprint("<mod B/>"));
@@ -155,7 +155,7 @@ TEST(JournalRecording, ThroughTheBindingOnlyTheFirstOverwriteIsBackedUp)
     EXPECT_TRUE(ListEntries(g.Store.BackupFolder(g.Canonical())).empty());
 }
 
-TEST(JournalRecording, HookCalledFromManyThreadsRecordsEveryFile)
+TEST(Recording, HookCalledFromManyThreadsRecordsEveryFile)
 {
     TGameFolder g;
     constexpr int Threads = 8, PerThread = 150;
@@ -188,7 +188,7 @@ TEST(JournalRecording, HookCalledFromManyThreadsRecordsEveryFile)
         th.join();
     recorder.Finish("complete");
 
-    const std::optional<TInstallJournal> j = g.Store.Load(g.Canonical());
+    const std::optional<TInstallRecord> j = g.Store.Load(g.Canonical());
     ASSERT_TRUE(j);
     ASSERT_EQ(j->Files.size(), static_cast<std::size_t>(Threads * PerThread));
     int wrong = 0;
@@ -226,16 +226,16 @@ TEST(Uninstall, KeepsChangedFilesAndWhatCannotBeRestoredAndTrustsNoDamagedRecord
     ASSERT_TRUE(DeleteFile(g.Store.BackupFolder(g.Canonical()) + "other/keep.txt"));
 
     // A record cut short is refused before anything is touched.
-    const std::string journal = g.Store.JournalPath(g.Canonical());
-    const std::string whole = ReadFile(journal);
-    WriteFile(journal, whole.substr(0, whole.size() - 20));
+    const std::string recordPath = g.Store.RecordPath(g.Canonical());
+    const std::string whole = ReadFile(recordPath);
+    WriteFile(recordPath, whole.substr(0, whole.size() - 20));
     const auto installed = ReadTree(g.Target);
     TUninstaller damaged(g.Store, g.Target);
-    EXPECT_THROW(damaged.Load(), EJournalError);
+    EXPECT_THROW(damaged.Load(), ERecordError);
     EXPECT_TRUE(g.Store.HasRecord(g.Target));
     EXPECT_EQ(ReadTree(g.Target), installed);
 
-    WriteFile(journal, whole);
+    WriteFile(recordPath, whole);
     const TUninstallResult r = Uninstall(g.Store, g.Target);
     EXPECT_EQ(r.Removed, 1u);
     EXPECT_EQ(r.Restored, 1u);
@@ -247,7 +247,7 @@ TEST(Uninstall, KeepsChangedFilesAndWhatCannotBeRestoredAndTrustsNoDamagedRecord
     EXPECT_EQ(ReadFile(g.Target + "game.xml"), "<game/>");
     EXPECT_FALSE(FileExists(g.Target + "mod.txt"));
     // What stays is still on record, so a later uninstall lists it again.
-    const std::optional<TInstallJournal> left = g.Store.Load(g.Canonical());
+    const std::optional<TInstallRecord> left = g.Store.Load(g.Canonical());
     ASSERT_TRUE(left);
     EXPECT_EQ(left->Files.size(), 2u);
 }
@@ -298,7 +298,7 @@ TEST(Uninstall, StaysBeneathTheFolderAndRemovesOnlyFoldersItMade)
     reader->SetReplaceHook(&recorder);
     reader->ExtractAllToFolder(g.Target);
     recorder.Finish("complete");
-    const std::optional<TInstallJournal> j = g.Store.Load(g.Canonical());
+    const std::optional<TInstallRecord> j = g.Store.Load(g.Canonical());
     ASSERT_TRUE(j);
     EXPECT_EQ(j->Installs[0].Folders, (std::vector<std::string>{"gui/crosshair", "new", "new/deep"}));
 
@@ -322,7 +322,7 @@ TEST(Uninstall, StaysBeneathTheFolderAndRemovesOnlyFoldersItMade)
     EXPECT_FALSE(fs::exists(g.Target + "new"));
     EXPECT_TRUE(fs::is_symlink(g.Target + "gui/crosshair"));
     // Their records stay, so the files are listed again next time.
-    const std::optional<TInstallJournal> left = g.Store.Load(g.Canonical());
+    const std::optional<TInstallRecord> left = g.Store.Load(g.Canonical());
     ASSERT_TRUE(left);
     EXPECT_EQ(left->Files.size(), 2u);
 }

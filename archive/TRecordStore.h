@@ -4,29 +4,29 @@
 #include <string>
 #include <vector>
 
-#include "archive/TInstallJournal.h"
+#include "archive/TInstallRecord.h"
 
 // Where install records and the backups of overwritten files live: outside the game's
 // folders, under the user's data folder (Setup/journals/<id>.journal and
 // Setup/backups/<id>/<path below the target>), one record per target folder.
-class TJournalStore {
+class TRecordStore {
 public:
     // root ends in the delimiter; by default the user's data folder + "Setup/".
-    explicit TJournalStore(std::string root = DefaultRoot());
+    explicit TRecordStore(std::string root = DefaultRoot());
     static std::string DefaultRoot();
     // The form a target folder is recorded under; "" when it does not exist.
     static std::string CanonicalFolder(const std::string& folder);
 
     const std::string& Root() const { return FRoot; }
-    std::string JournalPath(const std::string& canonicalTarget) const;
+    std::string RecordPath(const std::string& canonicalTarget) const;
     // Ends in the delimiter; a file's backup is this + its path below the target.
     std::string BackupFolder(const std::string& canonicalTarget) const;
 
-    // No value when the folder has no record. Raises EJournalError when the record is
+    // No value when the folder has no record. Raises ERecordError when the record is
     // damaged or of a later format.
-    std::optional<TInstallJournal> Load(const std::string& canonicalTarget) const;
+    std::optional<TInstallRecord> Load(const std::string& canonicalTarget) const;
     // Raises Exception when the record cannot be written.
-    void Save(const TInstallJournal& journal) const;
+    void Save(const TInstallRecord& record) const;
     // Keeps a damaged record under another name (one per folder), so a new one can begin.
     void SetAside(const std::string& canonicalTarget) const;
 

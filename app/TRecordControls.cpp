@@ -1,12 +1,12 @@
-#include "app/TJournalControls.h"
+#include "app/TRecordControls.h"
 
 #include "app/CommandTexts.h"
 #include "app/IWizardForm.h"
 #include "app/TInstallChecks.h"
 #include "shell/ExtraTexts.h"
 #include "shell/LangTexts.h"
-#include "archive/EJournalError.h"
-#include "archive/TJournalStore.h"
+#include "archive/ERecordError.h"
+#include "archive/TRecordStore.h"
 #include "archive/TUninstaller.h"
 #include "catalogue/TCatalogueSelection.h"
 #include "catalogue/TCheckTreeView.h"
@@ -39,7 +39,7 @@ QString ArchiveName(const std::string& path)
 }
 }
 
-TJournalControls::TJournalControls(IWizardForm& form) : QObject(form.Controls().Window), FForm(form)
+TRecordControls::TRecordControls(IWizardForm& form) : QObject(form.Controls().Window), FForm(form)
 {
     BUninstall = new QPushButton(form.Controls().PathPage);
     BUninstall->setObjectName(QStringLiteral("BUninstall"));
@@ -79,7 +79,7 @@ TJournalControls::TJournalControls(IWizardForm& form) : QObject(form.Controls().
     form.Controls().Tree->OnStateChange = [this](QObject*, TTreeNode*, TCheckState) { ScheduleConflicts(); };
 }
 
-void TJournalControls::ApplyLanguage()
+void TRecordControls::ApplyLanguage()
 {
     BUninstall->setText(ExtraText(etUninstallButton));
     BRestoreSel->setText(ExtraText(etRestoreSelection));
@@ -90,11 +90,11 @@ void TJournalControls::ApplyLanguage()
         UpdateConflicts();
 }
 
-void TJournalControls::CatalogueBuilt()
+void TRecordControls::CatalogueBuilt()
 {
     FLastSelection.clear();
     if (FForm.Controls().Tree->Items()->Count() > 0)
-        TJournalStore().LastSelection(ProgramFolder(), FLastSelection);
+        TRecordStore().LastSelection(ProgramFolder(), FLastSelection);
     BRestoreSel->setVisible(SelectionMatchesTree());
     bool tickable = false;
     for (TTreeNode* n = FForm.Controls().Tree->Items()->GetFirstNode(); n && !tickable; n = n->GetNext())
@@ -105,7 +105,7 @@ void TJournalControls::CatalogueBuilt()
     UpdateConflicts();
 }
 
-void TJournalControls::PlaceSelectionButtons()
+void TRecordControls::PlaceSelectionButtons()
 {
     // Right to left from "Last selection" (or the tree's edge), each as wide as its text needs.
     int right = BRestoreSel->isVisibleTo(FForm.Controls().FilesPage) ? BRestoreSel->geometry().left() - FForm.Scaled(4)
@@ -117,7 +117,7 @@ void TJournalControls::PlaceSelectionButtons()
     }
 }
 
-bool TJournalControls::SelectionMatchesTree() const
+bool TRecordControls::SelectionMatchesTree() const
 {
     if (FLastSelection.empty())
         return false;
@@ -129,12 +129,12 @@ bool TJournalControls::SelectionMatchesTree() const
     return false;
 }
 
-void TJournalControls::BRestoreSelClick()
+void TRecordControls::BRestoreSelClick()
 {
     ApplySelection(FLastSelection);
 }
 
-void TJournalControls::ApplySelection(const std::vector<std::string>& items)
+void TRecordControls::ApplySelection(const std::vector<std::string>& items)
 {
     TCheckTreeView* tree = FForm.Controls().Tree;
     TCatalogueSelection(*tree->Items(), tree->RadioStates).Apply(items, *tree, [tree](TTreeNode* n) { tree->ToggleNode(n); });
@@ -142,7 +142,7 @@ void TJournalControls::ApplySelection(const std::vector<std::string>& items)
     UpdateConflicts();
 }
 
-void TJournalControls::BSaveSelClick()
+void TRecordControls::BSaveSelClick()
 {
     TCheckTreeView* tree = FForm.Controls().Tree;
     const std::vector<std::string> items = TCatalogueSelection(*tree->Items(), tree->RadioStates).Checked();
@@ -158,7 +158,7 @@ void TJournalControls::BSaveSelClick()
         ShowMessageBox(CommandText(ctSelectionNotSaved).arg(path));
 }
 
-void TJournalControls::BLoadSelClick()
+void TRecordControls::BLoadSelClick()
 {
     QString path = QString::fromStdString(ProgramFolder());
     const QString title = CommandText(ctLoadSelection).remove(QStringLiteral("..."));
@@ -208,7 +208,7 @@ void TJournalControls::BLoadSelClick()
     ShowDetailsBox(CommandText(ctLoadedPartly), details.join(QLatin1Char('\n')));
 }
 
-void TJournalControls::ScheduleConflicts()
+void TRecordControls::ScheduleConflicts()
 {
     if (FConflictsPending)
         return;
@@ -219,7 +219,7 @@ void TJournalControls::ScheduleConflicts()
     });
 }
 
-void TJournalControls::UpdateConflicts()
+void TRecordControls::UpdateConflicts()
 {
     FConflictsPending = false;
     const tFilesArray files = FForm.CheckedItemList();
@@ -256,14 +256,14 @@ void TJournalControls::UpdateConflicts()
     LConflicts->show();
 }
 
-void TJournalControls::SetHeadingRight(int right)
+void TRecordControls::SetHeadingRight(int right)
 {
     FHeadingRight = right;
     if (LConflicts->isVisibleTo(FForm.Controls().FilesPage))
         PlaceConflictNote();
 }
 
-void TJournalControls::PlaceConflictNote()
+void TRecordControls::PlaceConflictNote()
 {
     // On the heading's line, right of it, up to the tree's right edge.
     const QRect heading = FForm.Controls().FilesHeading->geometry();
@@ -273,12 +273,12 @@ void TJournalControls::PlaceConflictNote()
     LConflicts->setText(LConflicts->fontMetrics().elidedText(FConflictText, Qt::ElideMiddle, LConflicts->width()));
 }
 
-void TJournalControls::UpdateUninstallButton()
+void TRecordControls::UpdateUninstallButton()
 {
-    BUninstall->setVisible(TJournalStore().HasRecord(FForm.Controls().Folder->text().toStdString()));
+    BUninstall->setVisible(TRecordStore().HasRecord(FForm.Controls().Folder->text().toStdString()));
 }
 
-void TJournalControls::BUninstallClick()
+void TRecordControls::BUninstallClick()
 {
     const std::string folder = FForm.Controls().Folder->text().toStdString();
     if (!TInstallChecks::GameClosed(FForm.GameExePath(), folder))
@@ -289,15 +289,15 @@ void TJournalControls::BUninstallClick()
         ShowMessageBox(ExtraText(etFolderBusy).arg(QString::fromStdString(folder)));
         return;
     }
-    TUninstaller uninstaller{TJournalStore(), folder};
+    TUninstaller uninstaller{TRecordStore(), folder};
     try {
-        if (!uninstaller.Load() || uninstaller.Journal().Files.empty()) {
+        if (!uninstaller.Load() || uninstaller.Record().Files.empty()) {
             ShowMessageBox(ExtraText(etNothingRecorded));
             UpdateUninstallButton();
             return;
         }
-    } catch (const EJournalError& e) {
-        ShowDetailsBox(ExtraText(e.Kind == EJournalError::TKind::Newer ? etJournalNewer : etJournalDamaged),
+    } catch (const ERecordError& e) {
+        ShowDetailsBox(ExtraText(e.Kind == ERecordError::TKind::Newer ? etRecordNewer : etRecordDamaged),
                        QString::fromStdString(e.what()));
         return;
     }

@@ -1,12 +1,12 @@
-#include "archive/TInstallJournal.h"
+#include "archive/TInstallRecord.h"
 
 #include <algorithm>
 
-#include "archive/EJournalError.h"
+#include "archive/ERecordError.h"
 #include "archive/TFileDigest.h"
 
 namespace {
-const char* const Magic = "SetupInstallJournal";
+const char* const Magic = "SetupInstallJournal";  // kept: stored records use it
 
 // Fields are separated by TABs and records by LFs: both, and the escape itself, are escaped.
 std::string Escape(const std::string& s)
@@ -27,7 +27,7 @@ std::string Escape(const std::string& s)
 
 [[noreturn]] void Damaged(const std::string& why)
 {
-    throw EJournalError(EJournalError::TKind::Damaged, "The install record is damaged: " + why);
+    throw ERecordError(ERecordError::TKind::Damaged, "The install record is damaged: " + why);
 }
 
 std::string Unescape(const std::string& s)
@@ -97,20 +97,20 @@ bool IsSafeRelative(const std::string& path)
 }
 }  // namespace
 
-void TInstallJournal::AddInstall(TJournalInstall install)
+void TInstallRecord::AddInstall(TRecordInstall install)
 {
     Installs.push_back(std::move(install));
     if (Installs.size() > MaxInstalls)
         Installs.erase(Installs.begin(), Installs.end() - MaxInstalls);
 }
 
-std::string TInstallJournal::Format() const
+std::string TInstallRecord::Format() const
 {
     std::string body;
     body += std::string(Magic) + "\t" + std::to_string(FormatVersion) + "\n";
     body += "target\t" + Escape(TargetFolder) + "\n";
     body += "unrecorded\t" + std::to_string(Unrecorded) + "\n";
-    for (const TJournalInstall& in : Installs) {
+    for (const TRecordInstall& in : Installs) {
         body += "install\t" + Escape(in.Time) + "\t" + Escape(in.Status) + "\t" + Escape(in.ProgramFolder) + "\n";
         for (const std::string& a : in.Archives)
             body += "archive\t" + Escape(a) + "\n";
@@ -125,7 +125,7 @@ std::string TInstallJournal::Format() const
     return body + "end\t" + std::to_string(records) + "\t" + TFileDigest::OfBytes(body) + "\n";
 }
 
-TInstallJournal TInstallJournal::Parse(const std::string& text)
+TInstallRecord TInstallRecord::Parse(const std::string& text)
 {
     if (text.size() > MaxBytes)
         Damaged("it is larger than any record Setup writes");
@@ -141,7 +141,7 @@ TInstallJournal TInstallJournal::Parse(const std::string& text)
     if (head.size() < 2 || head[0] != Magic)
         Damaged("it is not an install record");
     if (ParseNumber(head[1]) > static_cast<uint64_t>(FormatVersion))
-        throw EJournalError(EJournalError::TKind::Newer, "The install record was written by a later Setup");
+        throw ERecordError(ERecordError::TKind::Newer, "The install record was written by a later Setup");
 
     const std::vector<std::string> end = SplitFields(text.substr(bodyEnd, text.size() - 1 - bodyEnd));
     if (end.size() != 3 || end[0] != "end")
@@ -150,7 +150,7 @@ TInstallJournal TInstallJournal::Parse(const std::string& text)
     if (ParseNumber(end[1]) != records || end[2] != TFileDigest::OfBytes(body))
         Damaged("its checksum does not match");
 
-    TInstallJournal j;
+    TInstallRecord j;
     bool haveTarget = false;
     std::size_t pos = firstEnd + 1;
     while (pos < body.size()) {
@@ -164,7 +164,7 @@ TInstallJournal TInstallJournal::Parse(const std::string& text)
         } else if (kind == "unrecorded" && f.size() >= 2) {
             j.Unrecorded = ParseNumber(f[1]);
         } else if (kind == "install" && f.size() >= 4) {
-            j.Installs.push_back(TJournalInstall{f[1], f[2], f[3], {}, {}});
+            j.Installs.push_back(TRecordInstall{f[1], f[2], f[3], {}, {}});
         } else if (kind == "archive" && f.size() >= 2) {
             if (j.Installs.empty())
                 Damaged("an archive outside an installation");
@@ -178,7 +178,7 @@ TInstallJournal TInstallJournal::Parse(const std::string& text)
         } else if (kind == "file" && f.size() >= 6) {
             if (!IsSafeRelative(f[1]))
                 Damaged("a file path leads out of the folder");
-            TJournalFile file;
+            TRecordFile file;
             file.Size = ParseNumber(f[2]);
             file.Fingerprint = f[3] == "-" ? std::string() : f[3];
             file.HasBackup = f[4] == "1";

@@ -1,4 +1,4 @@
-// Arbitrary bytes as an install record: either refused with EJournalError, or read into a
+// Arbitrary bytes as an install record: either refused with ERecordError, or read into a
 // record that writes back to a text read the same way and names only paths inside the folder.
 // The bytes are tried as they are and with a checksum line that matches them, so the reader
 // behind the checksum is reached.
@@ -7,17 +7,17 @@
 #include <cstdlib>
 #include <string>
 
-#include "archive/EJournalError.h"
+#include "archive/ERecordError.h"
 #include "archive/TFileDigest.h"
-#include "archive/TInstallJournal.h"
+#include "archive/TInstallRecord.h"
 
 namespace {
 void Check(const std::string& text)
 {
-    TInstallJournal j;
+    TInstallRecord j;
     try {
-        j = TInstallJournal::Parse(text);
-    } catch (const EJournalError&) {
+        j = TInstallRecord::Parse(text);
+    } catch (const ERecordError&) {
         return;
     }
     for (const auto& [path, f] : j.Files) {
@@ -33,7 +33,7 @@ void Check(const std::string& text)
         }
     }
     const std::string again = j.Format();
-    if (TInstallJournal::Parse(again).Format() != again)
+    if (TInstallRecord::Parse(again).Format() != again)
         std::abort();
 }
 }

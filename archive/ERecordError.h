@@ -3,9 +3,9 @@
 #include "platform/Exception.h"
 
 // An install record that cannot be trusted: damaged, cut short, or of a later format.
-class EJournalError : public Exception {
+class ERecordError : public Exception {
 public:
     enum class TKind { Damaged, Newer };
-    EJournalError(TKind kind, const std::string& message) : Exception(message), Kind(kind) {}
+    ERecordError(TKind kind, const std::string& message) : Exception(message), Kind(kind) {}
     const TKind Kind;
 };

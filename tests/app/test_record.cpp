@@ -6,7 +6,7 @@
 #include "shell/LangTexts.h"
 #include "shell/ShellState.h"
 #include "app/TFMain.h"
-#include "archive/TJournalStore.h"
+#include "archive/TRecordStore.h"
 #include "archive/ThUnPackFiles.h"
 #include "catalogue/TCheckTreeView.h"
 #include "catalogue/TTreeNode.h"
@@ -112,7 +112,7 @@ struct TRun {
 };
 }  // namespace
 
-class TestJournal : public QObject {
+class TestRecord : public QObject {
     Q_OBJECT
 
 private:
@@ -129,9 +129,9 @@ private:
         QCOMPARE(run.w->PCFrames->currentIndex(), int(TFMain::PageDone));
     }
 
-    std::string JournalFile() const
+    std::string RecordPath() const
     {
-        return TJournalStore().JournalPath(CanonicalPath(Target));
+        return TRecordStore().RecordPath(CanonicalPath(Target));
     }
 
 private slots:
@@ -174,11 +174,11 @@ private slots:
                  qPrintable(said));
         QTRY_VERIFY_WITH_TIMEOUT(InstallFinished.load() && ThUnPackFiles::LiveCount() == 0, 30000);
         QCOMPARE(run.w->PCFrames->currentIndex(), int(TFMain::PageDone));
-        const auto journal = TJournalStore().Load(CanonicalPath(Target));
-        QVERIFY(journal.has_value());
-        QCOMPARE(journal->Installs.size(), std::size_t(1));
-        QCOMPARE(journal->Installs.back().Status, std::string("complete"));
-        QCOMPARE(journal->Files.size(), std::size_t(4));
+        const auto record = TRecordStore().Load(CanonicalPath(Target));
+        QVERIFY(record.has_value());
+        QCOMPARE(record->Installs.size(), std::size_t(1));
+        QCOMPARE(record->Installs.back().Status, std::string("complete"));
+        QCOMPARE(record->Files.size(), std::size_t(4));
         // Once the first is done, the folder is free again.
         TFolderLock after;
         QVERIFY(after.TryAcquire(Target));
@@ -294,10 +294,10 @@ private slots:
             QCOMPARE(run.messages.Texts.size(), 1);  // the failure text, then the details
             QCOMPARE(run.messages.Texts[0].section(QStringLiteral("\n\n"), 0, 0), QString::fromUtf8(LangTexts[ltInstallFailed][1]));
         }
-        const auto journal = TJournalStore().Load(CanonicalPath(Target));
-        QVERIFY(journal.has_value());
-        QCOMPARE(journal->Installs.back().Status, std::string("failed"));
-        QCOMPARE(journal->Files.size(), size_t(2));  // A's two files
+        const auto record = TRecordStore().Load(CanonicalPath(Target));
+        QVERIFY(record.has_value());
+        QCOMPARE(record->Installs.back().Status, std::string("failed"));
+        QCOMPARE(record->Files.size(), size_t(2));  // A's two files
 
         TRun later;
         later.ToPathPage(Target);
@@ -309,8 +309,8 @@ private slots:
     void aDamagedRecordRemovesNothing()
     {
         InstallDefaults();
-        const std::string whole = F->ReadFile(JournalFile());
-        WriteBytes(JournalFile(), whole.substr(0, whole.size() / 2));
+        const std::string whole = F->ReadFile(RecordPath());
+        WriteBytes(RecordPath(), whole.substr(0, whole.size() / 2));
         const TSnapshot installed = Snapshot(Target);
         TRun later;
         later.ToPathPage(Target);
@@ -318,14 +318,14 @@ private slots:
         QTest::mouseClick(later.w->BUninstall, Qt::LeftButton);
         // No question: the message says what is wrong and nothing happens.
         QCOMPARE(later.messages.Texts.size(), 1);
-        QVERIFY2(later.messages.Texts[0].startsWith(ExtraText(etJournalDamaged) + QStringLiteral("\n\n")),
+        QVERIFY2(later.messages.Texts[0].startsWith(ExtraText(etRecordDamaged) + QStringLiteral("\n\n")),
                  qPrintable(later.messages.Texts[0]));
         QCOMPARE(Snapshot(Target), installed);
         // A new installation sets the damaged record aside and starts a fresh one.
         later.w.reset();
         InstallDefaults();
-        QVERIFY(TJournalStore().Load(CanonicalPath(Target)).has_value());
-        QVERIFY(FileExists(JournalFile() + ".damaged"));
+        QVERIFY(TRecordStore().Load(CanonicalPath(Target)).has_value());
+        QVERIFY(FileExists(RecordPath() + ".damaged"));
     }
 
     void screenshotsOfTheNewControls()
@@ -337,17 +337,17 @@ private slots:
             run.Next();
             QVERIFY(run.w->BRestoreSel->isVisible() && run.w->LConflicts->isVisible());
             QVERIFY(run.w->BRestoreSel->sizeHint().width() <= run.w->BRestoreSel->width());
-            SaveScreenshot(run.w.get(), QStringLiteral("journal-page1-") + suffix);
+            SaveScreenshot(run.w.get(), QStringLiteral("record-page1-") + suffix);
             run.Next();
             run.w->EDir->setText(QString::fromStdString(Target));
             QVERIFY(run.w->BUninstall->isVisible());
             // The caption fits its button and the button keeps clear of "Select...".
             QVERIFY(run.w->BUninstall->sizeHint().width() <= run.w->BUninstall->width());
             QVERIFY(run.w->BUninstall->geometry().right() < run.w->BChDir->geometry().left());
-            SaveScreenshot(run.w.get(), QStringLiteral("journal-page2-") + suffix);
+            SaveScreenshot(run.w.get(), QStringLiteral("record-page2-") + suffix);
         }
     }
 };
 
-QTEST_MAIN(TestJournal)
-#include "test_journal.moc"
+QTEST_MAIN(TestRecord)
+#include "test_record.moc"
