@@ -4,7 +4,7 @@
 #include <mutex>
 #include <string>
 
-#include "archive/TFailReason.h"
+#include "shell/TFailReason.h"
 
 // An error raised inside a callback of the library, kept until the library call returns
 // so that no exception unwinds through the library. The first error wins: later ones

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "archive/TFailReason.h"
+#include "shell/TFailReason.h"
 
 #include <string>
 

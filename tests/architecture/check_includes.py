@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """The arrows between the program's files: nothing below the window's folder includes from
-it, and no two files of app/, update/ or archive/ reach each other in a circle. A header and
-its source count as one file.
+it, the lowest layers include only from beneath themselves, and no two files of app/,
+update/ or archive/ reach each other in a circle. A header and its source count as one file.
 
     check_includes.py SOURCE_DIR
 """
@@ -11,6 +11,9 @@ import sys
 
 BELOW_APP = ["archive", "catalogue", "game", "update", "platform", "launcher", "resources", "shell"]
 NO_CIRCLES = ["app", "update", "archive"]
+# What the lowest layers may include.
+ONLY_DOWN = {"platform": {"platform"}, "shell": {"shell", "platform"}, "game": {"game", "platform"}}
+AREAS = set(BELOW_APP + NO_CIRCLES)
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.M)
 
 
@@ -36,6 +39,10 @@ def main():
     for unit, includes in sorted(graph.items()):
         if unit.split("/")[0] in BELOW_APP:
             problems += [f"{unit} includes {i} from app/" for i in sorted(includes) if i.startswith("app/")]
+        allowed = ONLY_DOWN.get(unit.split("/")[0])
+        if allowed:
+            problems += [f"{unit} includes {i} from above it" for i in sorted(includes)
+                         if i.split("/")[0] in AREAS and i.split("/")[0] not in allowed]
     # Circles: strongly connected groups of more than one file, within the watched areas.
     watched = {u: {i for i in inc if i in graph and i != u and i.split("/")[0] in NO_CIRCLES}
                for u, inc in graph.items() if u.split("/")[0] in NO_CIRCLES}

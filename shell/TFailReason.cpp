@@ -1,4 +1,4 @@
-#include "archive/TFailReason.h"
+#include "shell/TFailReason.h"
 
 #include <cerrno>
 
