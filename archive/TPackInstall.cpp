@@ -9,6 +9,7 @@
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
 #include "platform/SystemInfo.h"
+#include "platform/TPageMemory.h"
 #include "platform/TThread.h"
 
 #include <chrono>
@@ -19,6 +20,10 @@ namespace {
 constexpr int32_t ResultAbort = static_cast<int32_t>(0x80004004);  // E_ABORT
 // How often the waiting worker looks for a stop asked while nothing else happens.
 constexpr auto StopLookInterval = std::chrono::milliseconds(50);
+// Decoder dictionaries and the library's stream buffers are above this, the writer's
+// chunks below: a dictionary's pages go back to the system with its archive, so the
+// peak holds the dictionaries in use, not the largest each thread has had.
+constexpr std::size_t GiveBackFrom = std::size_t(1) << 20;
 }
 
 std::atomic<int> TPackInstall::ParallelOverride{0};
@@ -59,6 +64,7 @@ int TPackInstall::Parallel()
 bool TPackInstall::Run()
 {
     const std::size_t n = FFiles.size();
+    TPageMemory::GiveBackBlocksFrom(GiveBackFrom);
     FJobs.clear();
     FJobs.resize(n);
     FLimit = n;
