@@ -142,7 +142,7 @@ void TPackInstall::Start(std::size_t index, bool direct)
                 Extract(*j, false);  // no thread to be had: this one does it
                 return;
             }
-            // The threads there are take it in its turn.
+            // A thread already made takes it in its turn.
         }
     }
     lock.unlock();
