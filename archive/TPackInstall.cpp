@@ -9,6 +9,7 @@
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
 #include "platform/SystemInfo.h"
+#include "platform/TPageMemory.h"
 #include "platform/TThread.h"
 
 #include <chrono>
@@ -19,6 +20,10 @@ namespace {
 constexpr int32_t ResultAbort = static_cast<int32_t>(0x80004004);  // E_ABORT
 // How often the waiting worker looks for a stop asked while nothing else happens.
 constexpr auto StopLookInterval = std::chrono::milliseconds(50);
+// Decoder dictionaries and the library's stream buffers are above this, the writer's
+// chunks below: a dictionary's pages go back to the system with its archive, so the
+// peak holds the dictionaries in use, not the largest each thread has had.
+constexpr std::size_t GiveBackFrom = std::size_t(1) << 20;
 }
 
 std::atomic<int> TPackInstall::ParallelOverride{0};
@@ -30,7 +35,6 @@ struct TPackInstall::TJob {
     TPackInstall* Owner = nullptr;
     std::size_t Index = 0;
     std::unique_ptr<TStagedArchive> Staged;  // none: straight into the target
-    std::thread Thread;
     TState State = TState::Running;  // under the owner's mutex
     std::exception_ptr Error;
     std::atomic<int64_t> Total{1};
@@ -60,10 +64,12 @@ int TPackInstall::Parallel()
 bool TPackInstall::Run()
 {
     const std::size_t n = FFiles.size();
+    TPageMemory::GiveBackBlocksFrom(GiveBackFrom);
     FJobs.clear();
     FJobs.resize(n);
     FLimit = n;
     const int parallel = n > 1 ? Parallel() : 1;
+    FThreads.reserve(static_cast<std::size_t>(parallel));
     if (parallel > 1) {
         FStagingRoot = FTarget + StagingName;
         DeleteTree(FStagingRoot);  // what a killed run left (the target is locked: not another's)
@@ -90,8 +96,6 @@ bool TPackInstall::Run()
         FileBytesDone = job.Done.load();
         WaitForHead(job, next, parallel);
         job.OnBar = false;
-        if (job.Thread.joinable())
-            job.Thread.join();
         if (job.Staged) {
             // A failed archive's files placed before the failure stay, as they would have.
             job.Staged->CommitTo(FTarget, FRecorder, [this] { Pass(); });
@@ -120,19 +124,48 @@ void TPackInstall::Start(std::size_t index, bool direct)
     if (!direct)
         job->Staged = std::make_unique<TStagedArchive>(FStagingRoot + PathDelim + std::to_string(index) + PathDelim);
     TJob* j = job.get();
-    {
-        std::lock_guard lock(FMutex);
-        FJobs[index] = std::move(job);
-        ++FRunning;
+    std::unique_lock lock(FMutex);
+    FJobs[index] = std::move(job);
+    ++FRunning;
+    FQueue.push_back(j);
+    // A thread is made only when every idle one already has an archive waiting for it:
+    // never more threads than archives running.
+    if (static_cast<int>(FQueue.size()) > FIdle) {
+        ++FIdle;
+        try {
+            FThreads.emplace_back([this] { Serve(); });
+        } catch (...) {
+            --FIdle;
+            if (FThreads.empty()) {
+                FQueue.pop_back();
+                lock.unlock();
+                Extract(*j, false);  // no thread to be had: this one does it
+                return;
+            }
+            // A thread already made takes it in its turn.
+        }
     }
-    try {
-        j->Thread = std::thread([this, j] { Extract(*j); });
-    } catch (...) {
-        Extract(*j);  // no thread to be had: this one does it
+    lock.unlock();
+    FWork.notify_one();
+}
+
+void TPackInstall::Serve() noexcept
+{
+    std::unique_lock lock(FMutex);
+    for (;;) {
+        FWork.wait(lock, [this] { return FEnding || !FQueue.empty(); });
+        if (FEnding)
+            return;
+        TJob* job = FQueue.front();
+        FQueue.pop_front();
+        --FIdle;
+        lock.unlock();
+        Extract(*job, true);
+        lock.lock();
     }
 }
 
-void TPackInstall::Extract(TJob& job) noexcept
+void TPackInstall::Extract(TJob& job, bool pooled) noexcept
 {
     {
         TArchiveLoad load;
@@ -159,6 +192,8 @@ void TPackInstall::Extract(TJob& job) noexcept
         std::lock_guard lock(FMutex);
         job.State = job.Error ? TJob::TState::Failed : TJob::TState::Extracted;
         --FRunning;
+        if (pooled)
+            ++FIdle;
     }
     FChanged.notify_all();
 }
@@ -217,17 +252,24 @@ void TPackInstall::AbortAfter(std::size_t index)
 
 void TPackInstall::EndAll() noexcept
 {
-    for (auto& job : FJobs)
-        if (job)
-            job->Abort = true;
-    for (auto& job : FJobs) {
-        if (!job)
-            continue;
-        if (job->Thread.joinable())
-            job->Thread.join();
-        if (job->Staged)
-            job->Staged->Discard();
+    {
+        std::lock_guard lock(FMutex);
+        for (auto& job : FJobs)
+            if (job)
+                job->Abort = true;
+        // Archives no thread has taken yet never start.
+        FQueue.clear();
+        FEnding = true;
     }
+    FWork.notify_all();
+    for (std::thread& t : FThreads)
+        t.join();
+    FThreads.clear();
+    FEnding = false;
+    FIdle = 0;
+    for (auto& job : FJobs)
+        if (job && job->Staged)
+            job->Staged->Discard();
     FJobs.clear();
     if (!FStagingRoot.empty())
         DeleteTree(FStagingRoot);

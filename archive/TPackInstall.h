@@ -5,10 +5,12 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 class TInstallRecorder;
@@ -56,7 +58,10 @@ private:
     struct TJob;
 
     void Start(std::size_t index, bool direct);
-    void Extract(TJob& job) noexcept;
+    // One of the extraction threads: takes queued archives until told to end.
+    void Serve() noexcept;
+    // pooled: on one of those threads, which is idle again once the archive has ended.
+    void Extract(TJob& job, bool pooled) noexcept;
     // Keeps extractions going until the head archive's has ended.
     void WaitForHead(TJob& head, std::size_t& next, int parallel);
     void Pass();
@@ -78,6 +83,14 @@ private:
     std::mutex FMutex;
     std::condition_variable FChanged;
     std::vector<std::unique_ptr<TJob>> FJobs;
+    // The extraction threads live as long as the run: each keeps its malloc arena, so the
+    // memory one archive freed serves the next on that thread instead of piling up in
+    // arenas of threads made per archive.
+    std::vector<std::thread> FThreads;
+    std::deque<TJob*> FQueue;  // started, for the next idle thread
+    std::condition_variable FWork;
+    int FIdle = 0;  // threads without an archive, counting those about to take one
+    bool FEnding = false;
     int FRunning = 0;
     std::size_t FLimit = 0;  // no archive from here on starts (one before it failed)
     bool FStopping = false;

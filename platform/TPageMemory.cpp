@@ -1,6 +1,8 @@
 #include "platform/TPageMemory.h"
 
+#include <climits>
 #include <cstdint>
+#include <malloc.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -11,4 +13,12 @@ void TPageMemory::HintHugePages(void* data, std::size_t size)
     const std::uintptr_t end = (reinterpret_cast<std::uintptr_t>(data) + size) & ~(page - 1);
     if (end > begin)
         madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+}
+
+bool TPageMemory::GiveBackBlocksFrom(std::size_t size)
+{
+    if (size > static_cast<std::size_t>(INT_MAX))
+        return false;
+    // Setting the bound also ends glibc's raising of it and of the trim threshold.
+    return mallopt(M_MMAP_THRESHOLD, static_cast<int>(size)) == 1;
 }

@@ -2,12 +2,15 @@
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
 #include "platform/SystemInfo.h"
+#include "platform/TPageMemory.h"
 #include "platform/TTextCodec.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
+#include <malloc.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -137,4 +140,31 @@ TEST(TextCodec, Utf8IsDecodedStrictly)
     EXPECT_EQ(TTextCodec::HexDigit('F'), 15);
     for (char c : {'g', 'G', '/', ':', '@', '`', ' ', '\xFF'})
         EXPECT_EQ(TTextCodec::HexDigit(c), -1) << c;
+}
+
+// A freed dictionary must leave the process. By default glibc raises its mapping bound to
+// the largest block freed, so the second round's block would come from an arena and its
+// pages would stay resident after the free.
+TEST(PageMemory, LargeBlocksAreGivenBackWhenFreed)
+{
+    static char* volatile sink = nullptr;  // keeps the compiler from dropping the blocks
+    ASSERT_TRUE(TPageMemory::GiveBackBlocksFrom(std::size_t(1) << 20));
+    constexpr std::size_t large = std::size_t(6) << 20;
+    for (int round = 0; round < 2; ++round) {
+        const std::size_t before = mallinfo2().hblkhd;
+        sink = static_cast<char*>(std::malloc(large));
+        ASSERT_NE(sink, nullptr);
+        std::memset(sink, 1, large);
+        EXPECT_GE(mallinfo2().hblkhd, before + large) << "round " << round;
+        std::free(sink);
+        EXPECT_EQ(mallinfo2().hblkhd, before) << "round " << round;
+    }
+    // Below the bound blocks stay in the arena, where the next one reuses them.
+    const std::size_t before = mallinfo2().hblkhd;
+    sink = static_cast<char*>(std::malloc(std::size_t(256) << 10));
+    ASSERT_NE(sink, nullptr);
+    EXPECT_EQ(mallinfo2().hblkhd, before);
+    std::free(sink);
+    // Beyond what the allocator can take: refused, not cut short.
+    EXPECT_FALSE(TPageMemory::GiveBackBlocksFrom(std::size_t(1) << 40));
 }
