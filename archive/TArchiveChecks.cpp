@@ -8,10 +8,6 @@
 #include "archive/WideText.h"
 #include "platform/TFileStream.h"
 
-namespace {
-constexpr TPropId kpidSolid = 13;
-}
-
 uint64_t TArchiveChecks::VariantNumber(const TPropVariant& v, bool& present)
 {
     present = true;

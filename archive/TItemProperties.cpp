@@ -14,8 +14,6 @@
 #include "platform/TFileStream.h"
 
 namespace {
-constexpr TPropId kpidMethod = 22;
-
 bool HasNonAscii(const std::wstring& s)
 {
     for (wchar_t c : s)
@@ -60,22 +58,28 @@ uint64_t MethodMemory(const std::wstring& method)
 
 TItemProperties::TItemProperties(IInArchive& archive, const TGUID& formatId, const std::string& fileName,
                                  bool libraryReadsUtf8)
-    : Archive(archive), FormatId(formatId), FileName(fileName), LibraryReadsUtf8(libraryReadsUtf8)
+    : Archive(archive), ItemTotal(ReadCount(archive)), FormatId(formatId), FileName(fileName),
+      LibraryReadsUtf8(libraryReadsUtf8)
 {
+}
+
+uint32_t TItemProperties::ReadCount(IInArchive& archive)
+{
+    uint32_t count = 0;
+    CheckResult(archive.GetNumberOfItems(&count));
+    return count;
 }
 
 uint32_t TItemProperties::Count() const
 {
-    uint32_t count = 0;
-    CheckResult(Archive.GetNumberOfItems(&count));
-    return count;
+    return ItemTotal;
 }
 
 void TItemProperties::Read(uint32_t index, TPropId propId, TPropVariant& value) const
 {
     ClearPropVariant(value);
     // The 7z handler indexes its tables without a bound check.
-    if (index >= Count())
+    if (index >= ItemTotal)
         return;
     // A missing property reads as empty; the answer itself is not examined.
     Archive.GetProperty(index, propId, &value);

@@ -31,11 +31,13 @@ public:
     void Read(uint32_t index, TPropId propId, TPropVariant& value) const;
 
 private:
+    static uint32_t ReadCount(IInArchive& archive);
     std::wstring ReadText(uint32_t index, TPropId propId) const;
     std::wstring Text(uint32_t index, TPropId propId) const;
     bool UnicodePathRejected(uint32_t index) const;
 
     IInArchive& Archive;
+    const uint32_t ItemTotal;  // read once: every property read is bounded by it
     const TGUID FormatId;
     const std::string& FileName;
     const bool LibraryReadsUtf8;

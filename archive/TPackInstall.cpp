@@ -4,6 +4,7 @@
 #include "archive/EArchiveError.h"
 #include "archive/TArchiveLoad.h"
 #include "archive/TInstallRecorder.h"
+#include "archive/TScopeExit.h"
 #include "archive/TStagedArchive.h"
 #include "archive/UnpackProgress.h"
 #include "platform/FileSystem.h"
@@ -74,10 +75,7 @@ bool TPackInstall::Run()
         FStagingRoot = FTarget + StagingName;
         DeleteTree(FStagingRoot);  // what a killed run left (the target is locked: not another's)
     }
-    struct TEnd {
-        TPackInstall* Self;
-        ~TEnd() { Self->EndAll(); }
-    } end{this};
+    TScopeExit end([this] { EndAll(); });
 
     std::size_t next = 0;
     for (std::size_t head = 0; head < n; ++head) {

@@ -10,14 +10,10 @@ TLibHandle LoadLibraryFile(const std::string& name)
     // in its working folder.
     const std::string path = name.find('/') == std::string::npos ? "./" + name : name;
     int flags = RTLD_NOW | RTLD_LOCAL;
-#if !defined(__SANITIZE_ADDRESS__) && !defined(__has_feature)
+#ifndef SETUP_SANITIZED
     // The library binds to its own symbols first instead of searching every library
     // the window toolkit brought in: loading it per probe is several times faster.
     flags |= RTLD_DEEPBIND;
-#elif defined(__has_feature)
-#if !__has_feature(address_sanitizer)
-    flags |= RTLD_DEEPBIND;
-#endif
 #endif
     void* h = ::dlopen(path.c_str(), flags);
     return h;

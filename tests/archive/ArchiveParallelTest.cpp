@@ -328,14 +328,8 @@ TEST(ItemWriter, RunsTasksInOrderAndBoundsTheChunksInFlight)
 
 namespace {
 // A sanitizer's shadow memory and quarantine make resident memory say nothing.
-#if defined(__SANITIZE_ADDRESS__)
+#ifdef SETUP_SANITIZED
 constexpr bool kMemoryMeasurable = false;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kMemoryMeasurable = false;
-#else
-constexpr bool kMemoryMeasurable = true;
-#endif
 #else
 constexpr bool kMemoryMeasurable = true;
 #endif

@@ -147,12 +147,8 @@ TEST(TextCodec, Utf8IsDecodedStrictly)
 // pages would stay resident after the free.
 TEST(PageMemory, LargeBlocksAreGivenBackWhenFreed)
 {
-#if defined(__SANITIZE_ADDRESS__)
+#ifdef SETUP_SANITIZED
     GTEST_SKIP() << "the sanitizer's allocator stands in for glibc's";
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-    GTEST_SKIP() << "the sanitizer's allocator stands in for glibc's";
-#endif
 #endif
     static char* volatile sink = nullptr;  // keeps the compiler from dropping the blocks
     ASSERT_TRUE(TPageMemory::GiveBackBlocksFrom(std::size_t(1) << 20));

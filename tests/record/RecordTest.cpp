@@ -64,7 +64,7 @@ TEST(RecordText, RoundTripsAwkwardNamesAndRefusesEveryDamage)
     TInstallRecord j;
     j.TargetFolder = "/games/World of Tanks/res_mods/1.0";
     j.Unrecorded = 3;
-    j.AddInstall({"2026-12-08T23:50:00.000Z", "complete", "/mods/\ttab\\slash\n/", {"Looks/red\r\n.7z", "Мод/b.zip"}});
+    j.AddInstall({"2026-12-08T23:50:00.000Z", "complete", "/mods/\ttab\\slash\n/", {"Looks/red\r\n.7z", "Мод/b.zip"}, {}});
     j.Files["gui/a\tb\\c.txt"] = {12, std::string(64, 'a'), true, "Looks/red\r\n.7z"};
     j.Files["Мод/файл.xml"] = {0, "", false, ""};
     const std::string text = j.Format();
@@ -103,7 +103,7 @@ TEST(RecordText, RoundTripsAwkwardNamesAndRefusesEveryDamage)
     }
     // The history is bounded: the oldest installations go.
     for (int i = 0; i < 40; ++i)
-        j.AddInstall({std::to_string(i), "complete", "/p/", {}});
+        j.AddInstall({std::to_string(i), "complete", "/p/", {}, {}});
     EXPECT_EQ(j.Installs.size(), TInstallRecord::MaxInstalls);
     EXPECT_EQ(j.Installs.back().Time, "39");
 }
